@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and benchmarking need.
+# Does nothing when they are all present; otherwise runs apt-get (as root, or
+# through sudo).
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libpff-dev libbfio-dev
+  libgtest-dev libgmock-dev
+  pff-tools pst-utils
+  nodejs npm
+  time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    # nodejs/npm may come from elsewhere than Debian; a working npm is enough.
+    if [[ "$p" == nodejs || "$p" == npm ]] && command -v npm >/dev/null 2>&1; then
+      continue
+    fi
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs every test twice: in a normal build and in an AddressSanitizer +
+# UndefinedBehaviorSanitizer build. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+./scripts/fetch-archives.sh >/dev/null
+
+jobs=$(nproc)
+status=0
+for variant in release asan; do
+  dir="build/$variant"
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  if [[ $variant == asan ]]; then
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON)
+  fi
+  echo "== $variant: build"
+  cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+  if ! cmake --build "$dir" -j "$jobs" >"$dir/build.log" 2>&1; then
+    tail -n 60 "$dir/build.log"
+    echo "== $variant: build failed" >&2
+    status=1
+    continue
+  fi
+  grep -E "warning:" "$dir/build.log" || true
+  echo "== $variant: tests"
+  if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 900 2>&1 | tail -n 60; then
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,1 @@
+// In-memory libpff for tests; filled in with the fake archive model.
