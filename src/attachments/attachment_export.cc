@@ -1,0 +1,138 @@
+#include "attachments/attachment_export.h"
+
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "message/output_files.h"
+#include "message/text_cleanup.h"
+#include "properties/entry_types.h"
+#include "properties/libpff_handles.h"
+#include "properties/property_reader.h"
+
+namespace quillmar {
+namespace {
+
+// Attachment names are read with flag 0, whatever the other readers pass.
+constexpr uint8_t kAttachmentNameFlags = 0;
+
+// Length of the longest prefix of text of at most limit bytes that does not
+// end inside a UTF-8 sequence.
+size_t utf8_prefix_length(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t length = limit;
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
+
+struct SplitName {
+  std::string stem;
+  std::string extension;  // from the last '.', unless that '.' starts the name
+};
+
+SplitName split_extension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return {name, std::string()};
+  return {name.substr(0, dot), name.substr(dot)};
+}
+
+// stem + suffix + extension, with the stem shortened so the whole fits.
+// An extension too long to leave room for a stem is cut like the stem.
+std::string fitted_name(SplitName parts, const std::string& suffix) {
+  if (parts.extension.size() + suffix.size() + 1 > kMaxFileNameBytes) {
+    parts.stem += parts.extension;
+    parts.extension.clear();
+  }
+  const size_t room = kMaxFileNameBytes - suffix.size() - parts.extension.size();
+  parts.stem.resize(utf8_prefix_length(parts.stem, room));
+  return parts.stem + suffix + parts.extension;
+}
+
+void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstream& file) {
+  libpff_error_t* error = nullptr;
+  std::vector<uint8_t> buffer(kAttachmentChunkSize, 0);
+  libpff_attachment_data_seek_offset(attachment, 0, SEEK_SET, nullptr);
+  uint64_t remaining = size;
+  while (remaining != 0) {
+    const size_t wanted = static_cast<size_t>(
+        remaining < kAttachmentChunkSize ? remaining : kAttachmentChunkSize);
+    const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.data(),
+                                                            wanted, &error);
+    if (read < 1) {
+      discard_error(&error);
+      return;
+    }
+    file.write(reinterpret_cast<const char*>(buffer.data()), read);
+    remaining -= static_cast<uint64_t>(read) < remaining ? static_cast<uint64_t>(read)
+                                                          : remaining;
+  }
+}
+
+void export_attachment(libpff_item_t* attachment, int32_t number,
+                       const std::filesystem::path& directory) {
+  const std::string file_name = choose_attachment_file_name(
+      directory, read_attachment_name(attachment, number), number);
+  libpff_error_t* error = nullptr;
+  size64_t size = 0;
+  if (libpff_attachment_get_data_size(attachment, &size, &error) != 1 || size == 0) {
+    discard_error(&error);
+    return;
+  }
+  std::ofstream file(directory / file_name, std::ios::binary | std::ios::trunc);
+  if (!file) return;
+  copy_attachment_data(attachment, size, file);
+}
+
+}  // namespace
+
+std::string default_attachment_name(int32_t number) {
+  char text[40];
+  std::snprintf(text, sizeof text, "piece_jointe_%04d.bin", static_cast<int>(number));
+  return text;
+}
+
+std::string read_attachment_name(libpff_item_t* attachment, int32_t number) {
+  for (uint32_t entry_type : {kEntryAttachLongName, kEntryAttachShortName}) {
+    if (std::optional<std::string> name =
+            try_read_utf8_property(attachment, entry_type, kAttachmentNameFlags)) {
+      return *name;
+    }
+  }
+  return default_attachment_name(number);
+}
+
+std::string choose_attachment_file_name(const std::filesystem::path& directory,
+                                        std::string candidate, int32_t number) {
+  std::string name = sanitize_file_name(std::move(candidate));
+  if (name.empty() || name == kDefaultFileName) name = default_attachment_name(number);
+  const SplitName parts = split_extension(name);
+  name = fitted_name(parts, std::string());
+  if (!path_exists(directory / name)) return name;
+  for (uint64_t k = 2;; ++k) {
+    std::string numbered = fitted_name(parts, "_" + std::to_string(k));
+    if (!path_exists(directory / numbered)) return numbered;
+  }
+}
+
+void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir) {
+  libpff_error_t* error = nullptr;
+  int count = 0;
+  if (libpff_message_get_number_of_attachments(message, &count, &error) != 1 || count < 1) {
+    discard_error(&error);
+    count = 0;
+  }
+  const std::filesystem::path directory = message_dir / kAttachmentDirName;
+  create_directory_tree(directory);
+  for (int i = 0; i < count; ++i) {
+    ItemHandle attachment;
+    if (!obtained(libpff_message_get_attachment(message, i, attachment.out(), &error),
+                  attachment)) {
+      discard_error(&error);
+      continue;
+    }
+    export_attachment(attachment.get(), i + 1, directory);
+  }
+}
+
+}  // namespace quillmar

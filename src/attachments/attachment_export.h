@@ -1,0 +1,43 @@
+// Export of a message's attachments as files in its "pj" sub-directory.
+#ifndef QUILLMAR_ATTACHMENTS_ATTACHMENT_EXPORT_H_
+#define QUILLMAR_ATTACHMENTS_ATTACHMENT_EXPORT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include <libpff.h>
+
+namespace quillmar {
+
+// Size of the copy buffer and upper bound of every read.
+inline constexpr size_t kAttachmentChunkSize = 1048576;
+// Longest file name, in bytes, that the file systems we write to accept.
+inline constexpr size_t kMaxFileNameBytes = 255;
+
+// Creates message_dir/pj (throws filesystem_error naming
+// "create_directories" on failure), then copies each readable attachment of
+// non-zero size into a file named by choose_attachment_file_name. Attachments
+// that cannot be opened, measured or written are skipped silently; a failed
+// read leaves the bytes copied so far.
+void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir);
+
+// "piece_jointe_" + number padded to 4 digits + ".bin".
+std::string default_attachment_name(int32_t number);
+
+// The long file name (0x3707), else the short one (0x3704), else the default
+// name. A name entry that reads successfully is returned even when empty.
+std::string read_attachment_name(libpff_item_t* attachment, int32_t number);
+
+// A file name not yet present in directory: candidate sanitized (the default
+// name for "fichier" or empty), shortened at a UTF-8 boundary to fit
+// kMaxFileNameBytes while keeping its extension, then suffixed "_2", "_3"...
+// before the extension until it is free. Throws filesystem_error naming
+// "exists" when the file system cannot tell.
+std::string choose_attachment_file_name(const std::filesystem::path& directory,
+                                        std::string candidate, int32_t number);
+
+}  // namespace quillmar
+
+#endif  // QUILLMAR_ATTACHMENTS_ATTACHMENT_EXPORT_H_

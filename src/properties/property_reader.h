@@ -1,0 +1,42 @@
+// Silent readers of item values: an absent or unreadable value gives empty
+// text or the caller's default, never a failure and never any output. Every
+// libpff error object met on the way is freed before return.
+#ifndef QUILLMAR_PROPERTIES_PROPERTY_READER_H_
+#define QUILLMAR_PROPERTIES_PROPERTY_READER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include <libpff.h>
+
+namespace quillmar {
+
+// Value-type matching flag passed to libpff's entry-value functions. libpff
+// rejects 0x01 in these functions ("unsupported flags"); 0 already matches a
+// string entry whatever its string value type and returns it as UTF-8.
+inline constexpr uint8_t kEntryValueFlags = 0;
+
+// Entry entry_type of record set 0 as UTF-8, cut at its first 0 byte;
+// nothing when missing, of size 0 or unreadable.
+std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t entry_type,
+                                                  uint8_t flags = kEntryValueFlags);
+
+// try_read_utf8_property, with "" for nothing.
+std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type,
+                               uint8_t flags = kEntryValueFlags);
+
+// Entry entry_type of record set 0 as a 32-bit value; default_value when
+// missing or unreadable.
+uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,
+                           uint32_t default_value);
+
+// The message body, trying in order: libpff's plain-text body; entry 0x1000
+// as text; entry 0x1013 as text; libpff's HTML body. The first non-empty one
+// wins, except that a plain-text body libpff reports as present is returned
+// even when it reads as empty. Each is cut at its first 0 byte.
+std::string read_plain_text_body(libpff_item_t* message);
+
+}  // namespace quillmar
+
+#endif  // QUILLMAR_PROPERTIES_PROPERTY_READER_H_

@@ -1,0 +1,20 @@
+// The state of one export run, on the entry point's stack for the duration
+// of the call and passed down by reference.
+#ifndef QUILLMAR_RUN_MAIL_EXPORT_CONTEXT_H_
+#define QUILLMAR_RUN_MAIL_EXPORT_CONTEXT_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace quillmar {
+
+struct MailExportContext {
+  std::filesystem::path output_root;  // output directory exactly as given
+  std::string archive_name;           // sanitized archive stem; directory prefix
+  int32_t mail_number = 0;            // number of the next message written; 1 once open
+};
+
+}  // namespace quillmar
+
+#endif  // QUILLMAR_RUN_MAIL_EXPORT_CONTEXT_H_

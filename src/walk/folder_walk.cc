@@ -1,0 +1,116 @@
+#include "walk/folder_walk.h"
+
+#include <algorithm>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "message/message_export.h"
+#include "properties/libpff_handles.h"
+#include "properties/property_reader.h"
+#include "run/libpff_report.h"
+
+namespace quillmar {
+namespace {
+
+// Identifiers of the folders from the walk's starting folder down to the
+// folder being walked; 0 stands for an identifier libpff could not give
+// (real folder identifiers are never 0).
+using FolderPath = std::vector<uint32_t>;
+
+std::optional<uint32_t> folder_identifier(libpff_item_t* folder) {
+  libpff_error_t* error = nullptr;
+  uint32_t identifier = 0;
+  if (libpff_item_get_identifier(folder, &identifier, &error) != 1) {
+    discard_error(&error);
+    return std::nullopt;
+  }
+  return identifier;
+}
+
+void walk_messages(libpff_item_t* folder, MailExportContext& context) {
+  libpff_error_t* error = nullptr;
+  int count = 0;
+  if (libpff_folder_get_number_of_sub_messages(folder, &count, &error) != 1) {
+    discard_error(&error);
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    ItemHandle message;
+    if (!obtained(libpff_folder_get_sub_message(folder, i, message.out(), &error), message)) {
+      report_libpff_error("Erreur lecture message", &error);
+      continue;
+    }
+    export_message(message.get(), context);
+  }
+}
+
+void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPath& path);
+
+// Walks one sub-folder unless that would loop or go too deep.
+void enter_sub_folder(libpff_item_t* sub_folder, MailExportContext& context,
+                      FolderPath& path) {
+  if (path.size() >= static_cast<size_t>(kMaxFolderDepth)) {
+    std::cerr << "Sous-dossier ignore: profondeur maximale de " << kMaxFolderDepth
+              << " atteinte\n";
+    return;
+  }
+  const std::optional<uint32_t> identifier = folder_identifier(sub_folder);
+  if (identifier && std::find(path.begin(), path.end(), *identifier) != path.end()) {
+    std::cerr << "Sous-dossier ignore: boucle sur le dossier id=" << *identifier << "\n";
+    return;
+  }
+  path.push_back(identifier.value_or(0));
+  walk_folder_at(sub_folder, context, path);
+  path.pop_back();
+}
+
+void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderPath& path) {
+  libpff_error_t* error = nullptr;
+  int count = 0;
+  if (libpff_folder_get_number_of_sub_folders(folder, &count, &error) != 1) {
+    discard_error(&error);
+    return;
+  }
+  for (int j = 0; j < count; ++j) {
+    ItemHandle sub_folder;
+    if (!obtained(libpff_folder_get_sub_folder(folder, j, sub_folder.out(), &error),
+                  sub_folder)) {
+      report_libpff_error("Erreur lecture sous-dossier", &error);
+      continue;
+    }
+    enter_sub_folder(sub_folder.get(), context, path);
+  }
+}
+
+void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPath& path) {
+  walk_messages(folder, context);
+  walk_sub_folders(folder, context, path);
+}
+
+}  // namespace
+
+void walk_folder(libpff_item_t* folder, MailExportContext& context) {
+  FolderPath path{folder_identifier(folder).value_or(0)};
+  walk_folder_at(folder, context, path);
+}
+
+void walk_folder_by_identifier(libpff_file_t* file, libpff_item_t* store,
+                               uint32_t entry_type, const char* label,
+                               MailExportContext& context) {
+  const uint32_t identifier = read_u32_property(store, entry_type, 0);
+  std::cout << label << " id=" << identifier << "\n";
+  if (identifier == 0) return;
+
+  libpff_error_t* error = nullptr;
+  ItemHandle folder;
+  if (!obtained(libpff_file_get_item_by_identifier(file, identifier, folder.out(), &error),
+                folder)) {
+    report_libpff_error("Impossible d'ouvrir dossier par identifiant", &error);
+    return;
+  }
+  std::cout << "Parcours " << label << "\n";
+  walk_folder(folder.get(), context);
+}
+
+}  // namespace quillmar

@@ -1,0 +1,33 @@
+// Depth-first walk over folders, handing every message to export_message.
+#ifndef QUILLMAR_WALK_FOLDER_WALK_H_
+#define QUILLMAR_WALK_FOLDER_WALK_H_
+
+#include <cstdint>
+
+#include <libpff.h>
+
+#include "run/mail_export_context.h"
+
+namespace quillmar {
+
+// Deepest folder nesting the walk enters; far beyond any real archive, it
+// only stops a damaged one from exhausting the stack.
+inline constexpr int kMaxFolderDepth = 256;
+
+// Exports the messages of folder in index order, then walks each sub-folder
+// the same way. An unreadable message or sub-folder is reported on standard
+// error and skipped; an unreadable count is skipped silently. A sub-folder
+// deeper than kMaxFolderDepth, or whose identifier is already on the path
+// being walked, is reported and not entered. folder is borrowed.
+void walk_folder(libpff_item_t* folder, MailExportContext& context);
+
+// Reads a folder identifier from entry_type of store (0 when missing),
+// prints "<label> id=<n>", and when it is not 0 opens that item, prints
+// "Parcours <label>" and walks it as a folder.
+void walk_folder_by_identifier(libpff_file_t* file, libpff_item_t* store,
+                               uint32_t entry_type, const char* label,
+                               MailExportContext& context);
+
+}  // namespace quillmar
+
+#endif  // QUILLMAR_WALK_FOLDER_WALK_H_

@@ -1,0 +1,96 @@
+#include "host_arguments.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace pst2txt {
+namespace {
+
+// Length of the UTF-8 sequence that starts with lead, 0 for an invalid lead.
+int sequence_length(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+}  // namespace
+
+std::optional<std::wstring> utf8_to_wide(std::string_view text) {
+  static_assert(sizeof(wchar_t) == 4, "the host passes UTF-32 wchar_t text");
+  constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  std::wstring wide;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const int length = sequence_length(lead);
+    if (length == 0 || i + static_cast<size_t>(length) > text.size()) return std::nullopt;
+    char32_t code = length == 1 ? lead : (lead & (0x7F >> length));
+    for (int k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      if ((next & 0xC0) != 0x80) return std::nullopt;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      return std::nullopt;
+    }
+    wide.push_back(static_cast<wchar_t>(code));
+    i += static_cast<size_t>(length);
+  }
+  return wide;
+}
+
+std::optional<Options> parse_arguments(const std::vector<std::string>& args,
+                                       std::string* error) {
+  Options options;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "-f" || arg == "--force") {
+      options.force = true;
+    } else if (arg == "--library") {
+      if (i + 1 == args.size()) {
+        *error = "--library needs a path";
+        return std::nullopt;
+      }
+      options.library = args[++i];
+    } else if (arg == "--") {
+      positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return std::nullopt;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (options.help || options.version) return options;
+  if (positional.size() != 2) {
+    *error = "expected ARCHIVE and OUTPUT_DIR";
+    return std::nullopt;
+  }
+  options.archive = positional[0];
+  options.output_dir = positional[1];
+  return options;
+}
+
+bool output_dir_acceptable(const std::string& path, bool force, std::string* reason) {
+  if (force) return true;
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return true;
+  if (!std::filesystem::is_directory(path, error)) return true;  // the library reports it
+  if (std::filesystem::directory_iterator(path, error) == std::filesystem::directory_iterator() &&
+      !error) {
+    return true;
+  }
+  *reason = "output directory " + path +
+            " is not empty; a second export would mix its files with the first "
+            "(use --force to export anyway)";
+  return false;
+}
+
+}  // namespace pst2txt
