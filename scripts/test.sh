@@ -5,15 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
-./scripts/fetch-archives.sh >/dev/null
+archives=$(./scripts/fetch-archives.sh)
 
 jobs=$(nproc)
 status=0
 for variant in release asan; do
   dir="build/$variant"
-  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DQUILLMAR_ARCHIVE_CACHE=$archives")
   if [[ $variant == asan ]]; then
-    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON)
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON "-DQUILLMAR_ARCHIVE_CACHE=$archives")
   fi
   echo "== $variant: build"
   cmake -S . -B "$dir" "${flags[@]}" >/dev/null
