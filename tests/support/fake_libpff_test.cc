@@ -369,6 +369,39 @@ TEST_F(FakeLibpffTest, RegisteredPathOpensItsArchiveAndIdentifiersFindAnyItem) {
   EXPECT_EQ(fakepff::audit(), "");
 }
 
+TEST_F(FakeLibpffTest, ReportedCountsOverrideChildrenAndIdentifiersAreUnique) {
+  Node& folder = archive_.root().add_folder();
+  folder.add_message();
+  folder.report(Call::kFolderGetNumberOfSubMessages, 3);
+  Node& looped = folder.add_folder().set_identifier(7);
+  fakepff::ScopedItem handle(folder);
+  int count = 0;
+  EXPECT_EQ(libpff_folder_get_number_of_sub_messages(handle.get(), &count, nullptr), 1);
+  EXPECT_EQ(count, 3);
+  libpff_item_t* message = nullptr;
+  libpff_error_t* error = nullptr;
+  EXPECT_EQ(libpff_folder_get_sub_message(handle.get(), 1, &message, &error), -1);
+  EXPECT_EQ(printed(error),
+            "libpff: libpff_folder_get_sub_message: invalid sub message index value out of bounds.\n");
+  libpff_error_free(&error);
+
+  struct Row {
+    Node* node;
+    uint32_t identifier;
+  };
+  const Row rows[] = {{&archive_.root(), 0x10000000},
+                      {&archive_.message_store(), 0x10000001},
+                      {&folder, 0x10000002},
+                      {folder.messages()[0].get(), 0x10000003},
+                      {&looped, 7}};
+  for (const Row& row : rows) {
+    fakepff::ScopedItem item(*row.node);
+    uint32_t identifier = 0;
+    EXPECT_EQ(libpff_item_get_identifier(item.get(), &identifier, nullptr), 1) << row.node->label();
+    EXPECT_EQ(identifier, row.identifier) << row.node->label();
+  }
+}
+
 TEST_F(FakeLibpffTest, CallLogStartsEmptyForEachSession) {
   EXPECT_TRUE(fakepff::calls().empty());
   libpff_get_version();
