@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_libpff/fake_libpff.h"
+#include "support/test_bytes.h"
 #include "support/export_fixture.h"
 
 namespace quillmar {
@@ -18,14 +19,7 @@ namespace {
 using fakepff::Call;
 using fakepff::Node;
 
-std::string utf16(const std::string& ascii) {
-  std::string bytes;
-  for (char c : ascii) {
-    bytes += c;
-    bytes += '\0';
-  }
-  return bytes;
-}
+using quillmar_test::utf16;
 
 struct Resolved {
   MessageFields fields;

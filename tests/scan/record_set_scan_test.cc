@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_libpff/fake_libpff.h"
+#include "support/test_bytes.h"
 
 namespace quillmar {
 namespace {
@@ -15,14 +16,7 @@ using fakepff::Call;
 using fakepff::Failure;
 using fakepff::Node;
 
-std::string utf16(const std::string& ascii) {
-  std::string bytes;
-  for (char c : ascii) {
-    bytes += c;
-    bytes += '\0';
-  }
-  return bytes;
-}
+using quillmar_test::utf16;
 
 struct ScanResult {
   std::string dump;
