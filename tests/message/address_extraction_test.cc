@@ -1,5 +1,6 @@
 #include "message/address_extraction.h"
 
+#include <cstdio>
 #include <iterator>
 #include <random>
 #include <regex>
@@ -158,6 +159,8 @@ TEST(AddressExtraction, AgreesWithStdRegexOnRandomShortTexts) {
                     << "]";
     }
   }
+  std::printf("compared %d random texts with std::regex: %d with a match, %d with several, "
+              "%d disagreements\n", kCases, with_match, with_several, disagreements);
   EXPECT_EQ(disagreements, 0);
   // The alphabet must keep producing matches, or the comparison proves little.
   EXPECT_GT(with_match, kCases / 4);
