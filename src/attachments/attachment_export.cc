@@ -1,5 +1,6 @@
 #include "attachments/attachment_export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -51,7 +52,9 @@ std::string fitted_name(SplitName parts, const std::string& suffix) {
 
 void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstream& file) {
   libpff_error_t* error = nullptr;
-  std::vector<uint8_t> buffer(kAttachmentChunkSize, 0);
+  // Every read asks for at most min(size, chunk) bytes, so a smaller buffer
+  // serves a small attachment without zero-filling a whole chunk.
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kAttachmentChunkSize)), 0);
   libpff_attachment_data_seek_offset(attachment, 0, SEEK_SET, nullptr);
   uint64_t remaining = size;
   while (remaining != 0) {

@@ -11,7 +11,8 @@
 
 namespace quillmar {
 
-// Size of the copy buffer and upper bound of every read.
+// Upper bound of every read and of the copy buffer (which is no larger than
+// the attachment).
 inline constexpr size_t kAttachmentChunkSize = 1048576;
 // Longest file name, in bytes, that the file systems we write to accept.
 inline constexpr size_t kMaxFileNameBytes = 255;
