@@ -142,6 +142,8 @@ enum class Failure {
   kNotAvailable,   // 0 and no error: "not available" for entry-value, body
                    // and item-by-identifier reads, end of data for
                    // read_buffer; -1 for seek_offset
+  kThrowBadAlloc,     // throws std::bad_alloc, as running out of memory does
+  kThrowNonStandard,  // throws an int: an exception of no standard type
 };
 
 // Matches every call of a function in fail_at().

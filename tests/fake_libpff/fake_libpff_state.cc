@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <unordered_map>
 #include <utility>
@@ -144,6 +145,10 @@ int Invocation::answer(Failure how, libpff_error_t** slot, intptr_t** out) {
       return error(slot, "injected failure");
     case Failure::kNotAvailable:
       return 0;
+    case Failure::kThrowBadAlloc:
+      throw std::bad_alloc();
+    case Failure::kThrowNonStandard:
+      throw 42;
   }
   return -1;
 }

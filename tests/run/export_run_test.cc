@@ -86,6 +86,35 @@ TEST_F(ExportRunTest, OutputPathThatIsAFileEndsTheRunWithAnException) {
   EXPECT_NE(empty_path.err.find("create_directories"), std::string::npos) << empty_path.err;
 }
 
+// Exceptions end the run wherever they are raised; messages written before
+// stay on disk and the summary line is not printed.
+TEST_F(ExportRunTest, ExceptionsBecomeResultCodes) {
+  const struct {
+    Failure how;
+    int32_t result;
+    std::string err;
+  } cases[] = {
+      {Failure::kThrowBadAlloc, -100, "Exception C++: std::bad_alloc\n"},
+      {Failure::kThrowNonStandard, -101, "Exception inconnue\n"},
+  };
+  for (const auto& c : cases) {
+    fakepff::Session session;
+    fakepff::Archive archive;
+    AddMail(archive.root(), "written");
+    AddMail(archive.root(), "fails").fail(Call::kMessageGetNumberOfAttachments, c.how);
+    std::filesystem::remove_all(output_dir());
+    fakepff::ArchiveRegistration registration(archive_path().string(), archive);
+    std::ofstream(archive_path()) << "fake";
+    const RunOutput run = quillmar_test::CaptureConsole([&] {
+      return pst_export_to_txt_w(Wide(archive_path()).c_str(), Wide(output_dir()).c_str());
+    });
+    EXPECT_EQ(run.result, c.result);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, std::string(kVersionLine) + "Parcours root_folder\n" + Line(1));
+    EXPECT_TRUE(std::filesystem::exists(output_dir() / "Inbox2019_00000001" / "mail.txt"));
+  }
+}
+
 TEST_F(ExportRunTest, FullRunPrintsEveryLineInOrder) {
   fakepff::Node& inbox = archive_.root().add_folder();
   AddMail(inbox, "one");
