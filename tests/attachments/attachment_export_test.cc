@@ -72,18 +72,18 @@ class AttachmentExportTest : public ExportTest {
  protected:
   void TearDown() override { EXPECT_EQ(fakepff::audit(), ""); }
 
-  Node& AddAttachment(Node& message, const Attachment& spec) {
-    Node& attachment = message.add_attachment(spec.data);
-    if (spec.long_name) attachment.set_unicode(0x3707, *spec.long_name);
-    if (spec.long_name_fails) attachment.fail_at(Call::kItemGetEntryValueUtf8String, 0x3707);
-    if (spec.short_name) attachment.set_unicode(0x3704, *spec.short_name);
+  Node& AddAttachment(Node& message, const Attachment& wanted) {
+    Node& attachment = message.add_attachment(wanted.data);
+    if (wanted.long_name) attachment.set_unicode(0x3707, *wanted.long_name);
+    if (wanted.long_name_fails) attachment.fail_at(Call::kItemGetEntryValueUtf8String, 0x3707);
+    if (wanted.short_name) attachment.set_unicode(0x3704, *wanted.short_name);
     return attachment;
   }
 
   // A new message holding the attachments.
   Node& AddMessage(const std::vector<Attachment>& attachments) {
     Node& message = archive_.root().add_message();
-    for (const Attachment& spec : attachments) AddAttachment(message, spec);
+    for (const Attachment& wanted : attachments) AddAttachment(message, wanted);
     return message;
   }
 
