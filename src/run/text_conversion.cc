@@ -41,16 +41,16 @@ std::string utf32_to_utf8(std::wstring_view text) {
   return out;
 }
 
-}  // namespace
-
-std::string utf16_to_utf8(std::u16string_view units) {
+// The UTF-8 form of `count` UTF-16 units, unit i being unit_at(i). Reading the
+// units in place spares property values a copy on the way.
+template <typename UnitAt>
+std::string utf16_units_to_utf8(size_t count, UnitAt unit_at) {
   std::string out;
-  out.reserve(units.size());
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t unit = units[i];
-    if (is_high_surrogate(unit) && i + 1 < units.size() &&
-        is_low_surrogate(units[i + 1])) {
-      char32_t low = units[++i];
+  out.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    const char32_t unit = unit_at(i);
+    if (is_high_surrogate(unit) && i + 1 < count && is_low_surrogate(unit_at(i + 1))) {
+      const char32_t low = unit_at(++i);
       append_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
     } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
       append_utf8(kReplacementCharacter, out);
@@ -61,16 +61,20 @@ std::string utf16_to_utf8(std::u16string_view units) {
   return out;
 }
 
+}  // namespace
+
+std::string utf16_to_utf8(std::u16string_view units) {
+  return utf16_units_to_utf8(units.size(), [units](size_t i) { return units[i]; });
+}
+
 std::string utf16le_bytes_to_utf8(const uint8_t* data, size_t size) {
   if (data == nullptr || size < 2) return std::string();
-  std::u16string units;
-  units.reserve(size / 2);
-  for (size_t k = 0; k + 1 < size; k += 2) {
-    char16_t unit = static_cast<char16_t>(data[k] | (data[k + 1] << 8));
-    if (unit == 0) break;
-    units.push_back(unit);
-  }
-  return utf16_to_utf8(units);
+  auto unit_at = [data](size_t k) {
+    return static_cast<char16_t>(data[2 * k] | (data[2 * k + 1] << 8));
+  };
+  size_t count = 0;
+  while (count < size / 2 && unit_at(count) != 0) ++count;
+  return utf16_units_to_utf8(count, unit_at);
 }
 
 std::string wide_to_utf8(std::wstring_view text) {
