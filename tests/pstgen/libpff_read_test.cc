@@ -37,15 +37,7 @@ std::string attachment_bytes(libpff_item_t* attachment) {
   return data;
 }
 
-class LibpffRead : public ::testing::Test {
- protected:
-  std::string write(const Archive& archive) {
-    const std::string path = dir_.file("archive.pst");
-    pstgen::write_file(archive, path);
-    return path;
-  }
-  ScratchDir dir_;
-};
+using LibpffRead = pstgen_test::ArchiveTest;
 
 TEST_F(LibpffRead, EveryMessagePropertyComesBackAsWritten) {
   Archive a;

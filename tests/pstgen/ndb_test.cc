@@ -34,15 +34,7 @@ TEST(ArchiveModel, HandsOutTheUsualNids) {
   for (const auto& row : rows) EXPECT_EQ(row.nid, row.expected) << row.what;
 }
 
-class WrittenArchive : public ::testing::Test {
- protected:
-  std::string write(const Archive& archive) {
-    const std::string path = dir_.file("archive.pst");
-    pstgen::write_file(archive, path);
-    return path;
-  }
-  ScratchDir dir_;
-};
+using WrittenArchive = pstgen_test::ArchiveTest;
 
 TEST_F(WrittenArchive, RichArchivePassesEveryCheckAndLinksItsNodes) {
   Archive a;

@@ -48,14 +48,8 @@ size_t count_message_files(const fs::path& root) {
   return n;
 }
 
-class ReaderTools : public ::testing::Test {
+class ReaderTools : public pstgen_test::ArchiveTest {
  protected:
-  std::string write(const pstgen::Archive& archive) {
-    const std::string path = dir_.file("archive.pst");
-    pstgen::write_file(archive, path);
-    return path;
-  }
-
   // Runs pffexport and returns the directory of the IPM subtree.
   fs::path pffexport(const std::string& archive) {
     const CommandResult r = run_program(kPffexport, {"-f", "all", "-t", dir_.file("out"), archive});
@@ -71,8 +65,6 @@ class ReaderTools : public ::testing::Test {
     EXPECT_EQ(r.exit_code, 0) << r.output;
     return out;
   }
-
-  ScratchDir dir_;
 };
 
 TEST_F(ReaderTools, PffinfoOpensTheArchive) {

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "archive_writer.h"
+
 namespace pstgen_test {
 namespace {
 
@@ -25,6 +27,12 @@ std::string shell_quote(const std::string& word) {
 }
 
 }  // namespace
+
+std::string ArchiveTest::write(const pstgen::Archive& archive) {
+  const std::string path = dir_.file("archive.pst");
+  pstgen::write_file(archive, path);
+  return path;
+}
 
 ScratchDir::ScratchDir() {
   std::string name = (std::filesystem::temp_directory_path() / "pstgen_test_XXXXXX").string();

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "archive.h"
+
 namespace pstgen_test {
 
 // A fresh directory, removed with its content on destruction.
@@ -22,6 +26,15 @@ class ScratchDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// A test with a scratch directory into which archives are written.
+class ArchiveTest : public ::testing::Test {
+ protected:
+  // Writes `archive` as archive.pst in the scratch directory; its path.
+  std::string write(const pstgen::Archive& archive);
+
+  ScratchDir dir_;
 };
 
 struct CommandResult {
