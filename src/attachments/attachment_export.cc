@@ -58,17 +58,16 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstrea
   libpff_attachment_data_seek_offset(attachment, 0, SEEK_SET, nullptr);
   uint64_t remaining = size;
   while (remaining != 0) {
-    const size_t wanted = static_cast<size_t>(
-        remaining < kAttachmentChunkSize ? remaining : kAttachmentChunkSize);
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(remaining, buffer.size()));
     const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.data(),
                                                             wanted, &error);
     if (read < 1) {
       discard_error(&error);
       return;
     }
-    file.write(reinterpret_cast<const char*>(buffer.data()), read);
-    remaining -= static_cast<uint64_t>(read) < remaining ? static_cast<uint64_t>(read)
-                                                          : remaining;
+    const size_t got = std::min(static_cast<size_t>(read), wanted);
+    file.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(got));
+    remaining -= got;
   }
 }
 
