@@ -1,243 +1,91 @@
-#include "scan/record_set_scan.h"
-
-#include <functional>
-#include <sstream>
+// The record-set dump of debug_fields.txt: its exact bytes for each value
+// type, and what each failing libpff call of the scan leaves out.
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "fake_libpff/fake_libpff.h"
-#include "support/test_bytes.h"
+#include "support/export_fixture.h"
 
-namespace quillmar {
+namespace quillmar_test {
 namespace {
 
-using fakepff::Call;
-using fakepff::Failure;
-using fakepff::Node;
+using libpff_faults::Fault;
 
-using quillmar_test::utf16;
-
-struct ScanResult {
-  std::string dump;
-  MessageFields fields;
-  std::string audit;
+class RecordSetScanTest : public ExportTest {
+ protected:
+  RecordSetScanTest() {
+    archive_.root().add_message()
+        .set_long(0x0017, 1)
+        .set_unicode(0x0037, "Bonjour")
+        .set_filetime(0x0039, 10000000)
+        .set_bool(0x0E1B, true)
+        .set_binary(0x0FF9, std::string("H\0i\0!\0", 6))
+        .set_binary(0x300B, "\x01\x02")
+        .set_string8(0x0042, std::string("Ann\0\0", 5));
+  }
+  std::string Dump() { return Read("Inbox2019_00000001/debug_fields.txt"); }
 };
 
-ScanResult scan(Node& item, MessageFields fields = MessageFields()) {
-  ScanResult result;
-  std::ostringstream out;
-  {
-    fakepff::ScopedItem handle(item);
-    scan_record_sets(handle.get(), fields, &out);
-  }
-  result.dump = out.str();
-  result.fields = fields;
-  result.audit = fakepff::audit();
-  return result;
+constexpr char kEntries[] =
+    "entry=0x0017 value_type=0x0003 size=4 value=1\r\n"
+    "entry=0x0037 value_type=0x001f size=14 value=Bonjour\r\n"
+    "entry=0x0039 value_type=0x0040 size=8 value=1601-01-01 00:00:01\r\n"
+    "entry=0x0042 value_type=0x001e size=5 value=Ann\r\n"
+    "entry=0x0e1b value_type=0x000b size=1 value=true\r\n"
+    "entry=0x0ff9 value_type=0x0102 size=6 value=Hi!\r\n"
+    "entry=0x300b value_type=0x0102 size=2\r\n";
+
+TEST_F(RecordSetScanTest, DumpBytes) {
+  ASSERT_EQ(Export().result, 1);
+  EXPECT_EQ(Dump(), std::string("archive=Inbox2019\r\nrecord_sets=1\r\n\r\n[record_set 0] entries=7\r\n") +
+                        kEntries +
+                        "\r\nsub_items=0\r\n\r\n[final]\r\nwho=Inbox2019\r\nsender=Ann\r\nto=\r\n"
+                        "cc=\r\npriority=Normale\r\nsubject=Bonjour\r\n"
+                        "date=1601-01-01 00:00:01\r\nheaders_size=0\r\n");
 }
 
-// One record set: importance 1, subject Bonjour, a creation time whose data
-// cannot be read.
-void add_sample_entries(Node& item) {
-  item.add_entry(0, 0x0017, 0x0003, std::string("\x01\0\0\0", 4));
-  item.add_entry(0, 0x0037, 0x001F, utf16("Bonjour"));
-  item.add_entry(0, 0x3007, 0x0040, std::string(8, '\x10')).fail(Call::kRecordEntryGetData);
-}
-
-TEST(RecordSetScan, DumpsEverySetAndEntry) {
-  fakepff::Session session;
-  fakepff::Archive archive;
-  Node& message = archive.root().add_message();
-  add_sample_entries(message);
-  const ScanResult result = scan(message);
-  EXPECT_EQ(result.dump,
-            "record_sets=1\r\n"
-            "\r\n"
-            "[record_set 0] entries=3\r\n"
-            "entry=0x0017 value_type=0x0003 size=4 value=1\r\n"
-            "entry=0x0037 value_type=0x001f size=14 value=Bonjour\r\n"
-            "entry=0x3007 value_type=0x0040 size=0\r\n");
-  EXPECT_EQ(result.fields.subject, "Bonjour");
-  EXPECT_EQ(result.fields.date, "");
-  EXPECT_EQ(result.audit, "");
-}
-
-TEST(RecordSetScan, AbsorbsEveryFailureAndReleasesEverything) {
-  struct Case {
-    const char* name;
-    std::function<void(Node&)> inject;
+TEST_F(RecordSetScanTest, FailuresLeaveOutOnlyWhatTheyHide) {
+  const std::string head = "archive=Inbox2019\r\nrecord_sets=1\r\n";
+  const std::string set = head + "\r\n[record_set 0] entries=7\r\n";
+  const std::string entries = kEntries;
+  const std::string tail = "\r\nsub_items=0\r\n\r\n[final]";
+  const struct {
+    const char* function;
+    int nth;
+    Fault fault;
     std::string dump;
-  } cases[] = {
-      {"set count fails", [](Node& m) { m.fail(Call::kItemGetNumberOfRecordSets); }, ""},
-      {"set count fails, no error object",
-       [](Node& m) { m.fail(Call::kItemGetNumberOfRecordSets, Failure::kErrorNoObject); }, ""},
-      {"set 0 fails", [](Node& m) { m.fail_at(Call::kItemGetRecordSetByIndex, 0); },
-       "record_sets=2\r\n"
-       "\r\n[record_set 1] entries=1\r\n"
-       "entry=0x0e04 value_type=0x001f size=6 value=Bob\r\n"},
-      {"set 0 comes back null",
-       [](Node& m) { m.fail_at(Call::kItemGetRecordSetByIndex, 0, Failure::kNullObject); },
-       "record_sets=2\r\n"
-       "\r\n[record_set 1] entries=1\r\n"
-       "entry=0x0e04 value_type=0x001f size=6 value=Bob\r\n"},
-      {"entry count of set 0 fails",
-       [](Node& m) { m.record_set(0).fail(Call::kRecordSetGetNumberOfEntries); },
-       "record_sets=2\r\n"
-       "\r\n[record_set 1] entries=1\r\n"
-       "entry=0x0e04 value_type=0x001f size=6 value=Bob\r\n"},
-      {"entry 1 fails", [](Node& m) { m.record_set(0).fail_at(Call::kRecordSetGetEntryByIndex, 1); },
-       "record_sets=2\r\n"
-       "\r\n[record_set 0] entries=3\r\n"
-       "entry=0x0017 value_type=0x0003 size=4 value=1\r\n"
-       "entry=0x3007 value_type=0x0040 size=0\r\n"
-       "\r\n[record_set 1] entries=1\r\n"
-       "entry=0x0e04 value_type=0x001f size=6 value=Bob\r\n"},
-      {"data size fails", [](Node& m) {
-         m.record_set(0).entry(1).fail(Call::kRecordEntryGetDataSize);
-       },
-       "record_sets=2\r\n"
-       "\r\n[record_set 0] entries=3\r\n"
-       "entry=0x0017 value_type=0x0003 size=4 value=1\r\n"
-       "entry=0x0037 value_type=0x001f size=0\r\n"
-       "entry=0x3007 value_type=0x0040 size=0\r\n"
-       "\r\n[record_set 1] entries=1\r\n"
-       "entry=0x0e04 value_type=0x001f size=6 value=Bob\r\n"},
-      {"types unavailable", [](Node& m) {
-         m.record_set(0).entry(0).fail(Call::kRecordEntryGetEntryType)
-             .fail(Call::kRecordEntryGetValueType);
-       },
-       "record_sets=2\r\n"
-       "\r\n[record_set 0] entries=3\r\n"
-       "entry=0x0000 value_type=0x0000 size=4\r\n"
-       "entry=0x0037 value_type=0x001f size=14 value=Bonjour\r\n"
-       "entry=0x3007 value_type=0x0040 size=0\r\n"
-       "\r\n[record_set 1] entries=1\r\n"
-       "entry=0x0e04 value_type=0x001f size=6 value=Bob\r\n"},
+  } rows[] = {
+      {"libpff_item_get_number_of_record_sets", 1, Fault::kError, "archive=Inbox2019\r\n" + tail},
+      {"libpff_item_get_record_set_by_index", 1, Fault::kError, head + tail},
+      {"libpff_item_get_record_set_by_index", 1, Fault::kNullObject, head + tail},
+      {"libpff_record_set_get_number_of_entries", 1, Fault::kError, head + tail},
+      {"libpff_record_set_get_entry_by_index", 2, Fault::kError,
+       set + entries.substr(0, 47) + entries.substr(101) + tail},
+      {"libpff_record_set_get_entry_by_index", 2, Fault::kNullObject,
+       set + entries.substr(0, 47) + entries.substr(101) + tail},
+      {"libpff_record_entry_get_data_size", 2, Fault::kError,
+       set + entries.substr(0, 47) + "entry=0x0037 value_type=0x001f size=0\r\n" +
+           entries.substr(101) + tail},
+      {"libpff_record_entry_get_data", 2, Fault::kError,
+       set + entries.substr(0, 47) + "entry=0x0037 value_type=0x001f size=0\r\n" +
+           entries.substr(101) + tail},
+      {"libpff_record_entry_get_entry_type", 1, Fault::kError,
+       set + "entry=0x0000 value_type=0x0003 size=4 value=1\r\n" + entries.substr(47) + tail},
+      {"libpff_item_get_number_of_sub_items", 1, Fault::kError, set + entries + "\r\n[final]"},
   };
-  for (const Case& c : cases) {
-    fakepff::Session session;
-    fakepff::Archive archive;
-    Node& message = archive.root().add_message();
-    add_sample_entries(message);
-    message.add_entry(1, 0x0E04, 0x001F, utf16("Bob"));
-    c.inject(message);
-    const ScanResult result = scan(message);
-    EXPECT_EQ(result.dump, c.dump) << c.name;
-    EXPECT_EQ(result.audit, "") << c.name;
-  }
-}
-
-TEST(RecordSetScan, UnreadableValuesCollectNothing) {
-  fakepff::Session session;
-  fakepff::Archive archive;
-  Node& message = archive.root().add_message();
-  message.add_entry(0, 0x0037, 0x001F, utf16("lost")).fail(Call::kRecordEntryGetData);
-  message.add_entry(0, 0x0037, 0x001F, utf16("kept"));
-  const ScanResult result = scan(message);
-  EXPECT_EQ(result.fields.subject, "kept");
-}
-
-TEST(RecordSetScan, WritesLongTypesAndMultiLineValuesWhole) {
-  fakepff::Session session;
-  fakepff::Archive archive;
-  Node& message = archive.root().add_message();
-  message.add_entry(0, 0x8001F, 0x101F, "");
-  message.add_entry(0, 0x007D, 0x001E, "To: a\r\nFrom: b\r\n");
-  const ScanResult result = scan(message);
-  EXPECT_EQ(result.dump,
-            "record_sets=1\r\n\r\n[record_set 0] entries=2\r\n"
-            "entry=0x8001f value_type=0x101f size=0\r\n"
-            "entry=0x007d value_type=0x001e size=16 value=To: a\r\nFrom: b\r\n\r\n");
-  EXPECT_EQ(result.fields.headers, "To: a\r\nFrom: b");
-}
-
-TEST(RecordSetScan, WithoutAStreamCollectsTheSameFields) {
-  fakepff::Session session;
-  fakepff::Archive archive;
-  Node& message = archive.root().add_message();
-  add_sample_entries(message);
-  message.add_entry(0, 0x0E04, 0x001F, utf16("Alice, Bob"));
-  MessageFields fields;
-  {
-    fakepff::ScopedItem item(message);
-    scan_record_sets(item.get(), fields, nullptr);
-  }
-  EXPECT_EQ(fields.subject, "Bonjour");
-  EXPECT_EQ(fields.to, "Alice; Bob;");
-  EXPECT_EQ(fakepff::audit(), "");
-}
-
-MessageFields collected(std::initializer_list<std::pair<uint32_t, std::string>> entries,
-                        MessageFields fields = MessageFields()) {
-  for (const auto& [type, text] : entries) collect_field(fields, type, text);
-  return fields;
-}
-
-TEST(CollectField, FirstValueWinsForSingleFields) {
-  const MessageFields fields = collected({
-      {0x0C1A, "  "},                 // blank: ignored
-      {0x0065, " rep@x.org "},        // trimmed, first sender wins
-      {0x0C1F, "sender@x.org"},
-      {0x0039, "2021-01-01 00:00:00"},
-      {0x0E06, "2022-02-02 00:00:00"},
-      {0x3007, "2023-03-03 00:00:00"},
-      {0x1013, "<html>"},
-      {0x1000, "plain"},
-      {0x007D, "H: 1"},
-      {0x007D, "H: 2"},
-      {0x0037, "\tSujet\t"},
-      {0x0037, "Autre"},
-      {0x3001, "ignored type"},
-  });
-  EXPECT_EQ(fields.sender, "rep@x.org");
-  EXPECT_EQ(fields.date, "2021-01-01 00:00:00");
-  EXPECT_EQ(fields.body, "<html>");
-  EXPECT_EQ(fields.headers, "H: 1");
-  EXPECT_EQ(fields.subject, "Sujet");
-  EXPECT_EQ(fields.who, "");
-}
-
-TEST(CollectField, KeepsValuesSetBeforeTheScan) {
-  MessageFields before;
-  before.sender = "direct";
-  before.subject = "direct subject";
-  const MessageFields fields = collected({{0x0C1F, "record"}, {0x0037, "record"}}, before);
-  EXPECT_EQ(fields.sender, "direct");
-  EXPECT_EQ(fields.subject, "direct subject");
-}
-
-TEST(CollectField, AppendsRecipientListsUnlessContained) {
-  MessageFields start;
-  start.to = "Alice Martin;";
-  const MessageFields fields = collected({
-      {0x0E04, "Alice Martin"},
-      {0x0E04, "Bob,  Carol"},
-      {0x0E03, "Dan\tEve"},
-      {0x0E03, "Dan Eve"},
-  }, start);
-  EXPECT_EQ(fields.to, "Alice Martin;Bob; Carol;");
-  EXPECT_EQ(fields.cc, "Dan Eve;");
-}
-
-TEST(CollectField, ImportanceReplacesThePriorityWhenItParses) {
-  struct Case {
-    std::string text;
-    std::string expected;  // starting from "Basse"
-  } cases[] = {
-      {"2", "Haute"},         {"+2", "Haute"},        {"0", "Basse"},
-      {"1", "Normale"},       {"-1", "Normale"},      {"2abc", "Haute"},
-      {"abc", "Basse"},       {"-", "Basse"},         {"4294967296", "Basse"},
-      {"4294967298", "Basse"}, {"-4294967294", "Haute"}, {"00000000002", "Haute"},
-      {"+-2", "Basse"},       {"0x2", "Basse"},
-  };
-  for (const Case& c : cases) {
-    MessageFields fields;
-    fields.priority = "Basse";
-    collect_field(fields, 0x0017, c.text);
-    EXPECT_EQ(fields.priority, c.expected) << "text " << c.text;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.function) + " #" + std::to_string(row.nth));
+    std::filesystem::remove_all(output_dir());
+    libpff_faults::clear_faults();
+    libpff_faults::inject(row.function, row.nth, row.fault);
+    const RunOutput run = Export();
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.err, "");
+    const std::string dump = Dump();
+    EXPECT_EQ(dump.substr(0, dump.find("\r\n[final]") + 9), row.dump);
+    EXPECT_EQ(libpff_faults::leaks(), "");
   }
 }
 
 }  // namespace
-}  // namespace quillmar
+}  // namespace quillmar_test

@@ -3,14 +3,31 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 
+#include "archive_writer.h"
 #include "quillmar_pst.h"
 
 namespace quillmar_test {
 
 namespace fs = std::filesystem;
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+  if (const char* current = std::getenv("TZ")) {
+    previous_ = current;
+    had_previous_ = true;
+  }
+  setenv("TZ", zone, 1);
+  tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  had_previous_ ? setenv("TZ", previous_.c_str(), 1) : unsetenv("TZ");
+  tzset();
+}
 
 ExportTest::ExportTest() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -19,6 +36,7 @@ ExportTest::ExportTest() {
   work_ = fs::temp_directory_path() / ("quillmar_" + std::to_string(::getpid()) + "_" + name);
   fs::remove_all(work_);
   fs::create_directories(work_);
+  libpff_faults::clear_faults();
 }
 
 ExportTest::~ExportTest() {
@@ -27,42 +45,74 @@ ExportTest::~ExportTest() {
   fs::remove_all(work_, ignored);
 }
 
-fakepff::Node& ExportTest::AddMail(fakepff::Node& folder, const std::string& subject,
-                                   const std::string& body) {
-  fakepff::Node& message = folder.add_message();
-  message.set_unicode(0x0037, subject);
-  message.set_plain_text_body(body);
+void ExportTest::TearDown() {
+  EXPECT_EQ(libpff_faults::leaks(), "") << "libpff objects not released";
+  libpff_faults::clear_faults();
+}
+
+pstgen::Folder& ExportTest::inbox() {
+  if (inbox_ == nullptr) inbox_ = &archive_.add_folder(archive_.ipm_subtree(), "Inbox");
+  return *inbox_;
+}
+
+pstgen::Message& ExportTest::AddMail(const std::string& subject, const std::string& body,
+                                     pstgen::Folder* folder) {
+  pstgen::Message& message = (folder != nullptr ? *folder : inbox()).add_message();
+  message.set_unicode(0x001A, "IPM.Note").set_unicode(0x0037, subject).set_unicode(0x1000, body);
   return message;
 }
 
-RunOutput ExportTest::Export() {
+RunOutput ExportTest::Export(const pstgen::Archive& archive) {
+  pstgen::write_file(archive, archive_path().string());
   return ExportWith(Wide(archive_path()).c_str(), Wide(output_dir()).c_str());
 }
 
 RunOutput ExportTest::ExportWith(const wchar_t* pst_path, const wchar_t* output_dir) {
-  if (!fs::exists(archive_path())) std::ofstream(archive_path()) << "fake";
-  fakepff::ArchiveRegistration registration(archive_path().string(), archive_);
-  return CaptureConsole([&] { return pst_export_to_txt_w(pst_path, output_dir); });
+  RunOutput output;
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  output.result = pst_export_to_txt_w(pst_path, output_dir);
+  output.out = ::testing::internal::GetCapturedStdout();
+  output.err = ::testing::internal::GetCapturedStderr();
+  return output;
 }
 
-std::string ExportTest::ReadOutput(const std::string& relative) const {
+std::string ExportTest::Read(const std::string& relative) const {
   std::ifstream in(output_dir() / relative, std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot read " << relative;
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool ExportTest::OutputExists(const std::string& relative) const {
-  return fs::exists(output_dir() / relative);
-}
-
-std::vector<std::string> ExportTest::ListOutput(const std::string& relative) const {
-  std::vector<std::string> names;
+Names ExportTest::List(const std::string& relative) const {
+  Names names;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(output_dir() / relative, error)) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string ExportTest::Subjects() const {
+  std::string subjects;
+  for (int number = 1; fs::exists(fs::path(Dir(number)) / "mail.txt"); ++number) {
+    const std::string mail = Read(fs::path(Dir(number)).filename().string() + "/mail.txt");
+    const size_t start = mail.find("\r\n#$tit : ") + 10;
+    subjects += (number > 1 ? "," : "") + mail.substr(start, mail.find("\r\n", start) - start);
+  }
+  return subjects;
+}
+
+std::string ExportTest::Dir(int number) const {
+  std::string digits = std::to_string(number);
+  digits.insert(0, digits.size() < 8 ? 8 - digits.size() : 0, '0');
+  return (output_dir() / ("Inbox2019_" + digits)).string();
+}
+
+std::string ExportTest::Console(const std::string& walk, int exported) {
+  return "libpff version: 20180714\nParcours root_folder\n" + walk +
+         "Message store OK\nIPM_SUBTREE id=0\nTOP_OF_PERSONAL_FOLDERS id=0\n"
+         "Termine. Nombre de mails exportes: " + std::to_string(exported) + "\n";
 }
 
 std::wstring ExportTest::Wide(const fs::path& path) {

@@ -1,18 +1,23 @@
-// A fixture for tests that run the library against the fake libpff: an
-// archive model, a scratch directory, whole runs with their console output
-// captured, and readers of what a run wrote.
+// A fixture for tests that run the library through the real libpff on an
+// archive the test writes with pstgen: the archive model, a scratch
+// directory, whole runs with their console captured, readers of what a run
+// wrote, and a check that every libpff object was released.
 #ifndef QUILLMAR_TESTS_SUPPORT_EXPORT_FIXTURE_H_
 #define QUILLMAR_TESTS_SUPPORT_EXPORT_FIXTURE_H_
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "fake_libpff/fake_libpff.h"
+#include "archive.h"
+#include "support/libpff_faults.h"
 
 namespace quillmar_test {
+
+using Names = std::vector<std::string>;
 
 // The console output and result of one run.
 struct RunOutput {
@@ -21,52 +26,63 @@ struct RunOutput {
   std::string err;  // standard error, libpff's error text included
 };
 
+// Sets TZ for the lifetime of the object and puts the previous value back.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+
+ private:
+  std::string previous_;
+  bool had_previous_ = false;
+};
+
 class ExportTest : public ::testing::Test {
  protected:
   ExportTest();
   ~ExportTest() override;
+  // Fails the test when a libpff object or error object is still alive.
+  void TearDown() override;
 
-  // Adds a message with a subject and a body, so that it is not discarded.
-  fakepff::Node& AddMail(fakepff::Node& folder, const std::string& subject,
-                         const std::string& body = "corps");
+  // The folder "Inbox" under the IPM subtree, made on first use.
+  pstgen::Folder& inbox();
+  // A message of class IPM.Note with a subject and a body, so that it is
+  // not discarded, at the end of `folder` (the Inbox by default).
+  pstgen::Message& AddMail(const std::string& subject, const std::string& body = "corps",
+                           pstgen::Folder* folder = nullptr);
 
-  // Runs pst_export_to_txt_w on archive_ (registered at archive_path(),
-  // which is created on disk) into output_dir(), capturing the console.
-  RunOutput Export();
-  // Runs the export entry point with the given arguments, capturing the
-  // console; the archive model is registered at archive_path().
+  // Writes archive_ (or `archive`) to archive_path() and exports it into
+  // output_dir().
+  RunOutput Export() { return Export(archive_); }
+  RunOutput Export(const pstgen::Archive& archive);
+  // Runs pst_export_to_txt_w with these arguments, capturing the console.
   RunOutput ExportWith(const wchar_t* pst_path, const wchar_t* output_dir);
 
   // Bytes of output_dir()/relative; fails the test when it cannot be read.
-  std::string ReadOutput(const std::string& relative) const;
-  bool OutputExists(const std::string& relative) const;
-  // Names of the entries of output_dir()/relative, sorted.
-  std::vector<std::string> ListOutput(const std::string& relative = "") const;
+  std::string Read(const std::string& relative) const;
+  // Names in output_dir()/relative, sorted.
+  Names List(const std::string& relative = "") const;
+  // The subjects in the mail.txt of messages 1, 2, ... up to the first
+  // missing directory, joined with ','.
+  std::string Subjects() const;
+  // output_dir()/Inbox2019_<number padded to 8 digits>, as text.
+  std::string Dir(int number) const;
+  // The console of a run whose root walk printed `walk` and whose store
+  // named no folder.
+  static std::string Console(const std::string& walk, int exported);
 
   std::filesystem::path archive_path() const { return work_ / "Inbox2019.pst"; }
   std::filesystem::path output_dir() const { return work_ / "out"; }
   const std::filesystem::path& work() const { return work_; }
-
   static std::wstring Wide(const std::filesystem::path& path);
 
-  fakepff::Session session_;
-  fakepff::Archive archive_;
+  pstgen::Archive archive_;
 
  private:
   std::filesystem::path work_;
+  pstgen::Folder* inbox_ = nullptr;
+  ScopedTimeZone utc_{"UTC0"};
 };
-
-// Runs fn with standard output and standard error captured.
-template <typename Fn>
-RunOutput CaptureConsole(Fn&& fn) {
-  RunOutput output;
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  output.result = fn();
-  output.out = ::testing::internal::GetCapturedStdout();
-  output.err = ::testing::internal::GetCapturedStderr();
-  return output;
-}
 
 }  // namespace quillmar_test
 
