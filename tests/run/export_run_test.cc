@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "run/export_run.h"
 #include "support/export_fixture.h"
 
 namespace quillmar_test {
@@ -106,6 +107,18 @@ TEST_F(ExportRunTest, OutputPathThatIsAFileEndsTheRunWithAnException) {
   EXPECT_EQ(run.result, -100);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err.rfind("Exception C++: ", 0), 0u) << run.err;
+}
+
+TEST(DeriveArchiveName, TakesTheSanitizedUtf8StemOfTheLastComponent) {
+  const struct { std::wstring path; std::string name; } rows[] = {
+      {L"/d/Inbox2019.pst", "Inbox2019"}, {L"C:\\m/x\\archive.2024.pst", "archive.2024"},
+      {L"C:a.pst", "a"}, {L"z:b.pst", "b"}, {L"1:c.pst", "1_c"}, {L"ab:c.pst", "ab_c"},
+      {L"d/.pst", ".pst"}, {L"d/..", "fichier"}, {L"d/ a*b. .pst", "a_b"},
+      {L"d/\u00e9t\u00e9.ost", "\xC3\xA9t\xC3\xA9"}, {L"d/\U0001F600.pst", "\xF0\x9F\x98\x80"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(quillmar::derive_archive_name(row.path), row.name) << testing::PrintToString(row.path);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scan/record_set_scan.h"
 #include "support/export_fixture.h"
 
 namespace quillmar_test {
@@ -84,6 +85,25 @@ TEST_F(RecordSetScanTest, FailuresLeaveOutOnlyWhatTheyHide) {
     const std::string dump = Dump();
     EXPECT_EQ(dump.substr(0, dump.find("\r\n[final]") + 9), row.dump);
     EXPECT_EQ(libpff_faults::leaks(), "");
+  }
+}
+
+// Importance text is read as strtoul reads base 10; a number replaces the
+// priority (2 high, 0 low, any other normal), other text leaves it.
+TEST(CollectField, ImportanceReplacesThePriorityWhenItParses) {
+  const struct { std::string text; int64_t value; const char* priority; } rows[] = {
+      {"2", 2, "Haute"}, {"\t+2x", 2, "Haute"}, {"00000000002", 2, "Haute"},
+      {"-4294967294", 2, "Haute"}, {"0x2", 0, "Basse"}, {"1", 1, "Normale"}, {"3", 3, "Normale"},
+      {"-1", 4294967295, "Normale"}, {"4294967295", 4294967295, "Normale"},
+      {"4294967296", -1, "kept"}, {"+-2", -1, "kept"}, {"- 2", -1, "kept"},
+  };
+  for (const auto& row : rows) {
+    const std::optional<uint32_t> value = quillmar::parse_importance(row.text);
+    EXPECT_EQ(value ? int64_t{*value} : -1, row.value) << "[" << row.text << "]";
+    quillmar::MessageFields fields;
+    fields.priority = "kept";
+    quillmar::collect_field(fields, 0x0017, row.text);
+    EXPECT_EQ(fields.priority, row.priority) << "[" << row.text << "]";
   }
 }
 

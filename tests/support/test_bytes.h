@@ -9,10 +9,7 @@ namespace quillmar_test {
 // ASCII text as UTF-16LE bytes, without terminator.
 inline std::string utf16(const std::string& ascii) {
   std::string bytes;
-  for (char c : ascii) {
-    bytes += c;
-    bytes += '\0';
-  }
+  for (char c : ascii) bytes += {c, '\0'};
   return bytes;
 }
 

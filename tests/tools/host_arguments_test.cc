@@ -1,76 +1,66 @@
 #include "host_arguments.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-namespace pst2txt {
-namespace {
+using namespace pst2txt;
 
-TEST(Utf8ToWide, DecodesValidTextAndRejectsMalformedText) {
-  const struct {
-    std::string utf8;
-    std::wstring wide;
-  } valid[] = {
-      {"", L""},
-      {"archive.pst", L"archive.pst"},
-      {"\xC3\xA9t\xC3\xA9", L"\u00e9t\u00e9"},
-      {"\xE2\x82\xAC", L"\u20ac"},
-      {"\xF0\x9F\x98\x80", L"\U0001F600"},
-      {"\xF4\x8F\xBF\xBF", L"\U0010FFFF"},
+TEST(Utf8ToWide, DecodesStrictUtf8AndRejectsEverythingElse) {
+  const struct { std::string utf8; std::optional<std::wstring> wide; } rows[] = {
+      {"a\xC3\xA9\xDF\xBF\xE2\x82\xAC", L"a\u00e9\u07ff\u20ac"},
+      {"\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF", L"\ud7ff\ue000\uffff"},
+      {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", L"\U00010000\U0010FFFF"},
+      // Stray or cut sequences, overlong forms, surrogates, values above U+10FFFF.
+      {"\x80", {}}, {"ok\xC3", {}}, {"ok\xC3(", {}}, {"\xC0\xAF", {}}, {"\xE0\x9F\xBF", {}},
+      {"\xF0\x8F\xBF\xBF", {}}, {"\xED\xA0\x80", {}}, {"\xED\xBF\xBF", {}},
+      {"\xF4\x90\x80\x80", {}}, {"\xFF", {}},
   };
-  for (const auto& c : valid) {
-    EXPECT_EQ(utf8_to_wide(c.utf8), c.wide) << c.utf8;
-  }
-  const std::string invalid[] = {
-      "\x80",              // continuation byte first
-      "\xC3",              // cut sequence
-      "\xC0\xAF",          // overlong '/'
-      "\xE0\x80\xAF",      // overlong '/'
-      "\xED\xA0\x80",      // surrogate D800
-      "\xF4\x90\x80\x80",  // above U+10FFFF
-      "\xFF",
-      "ok\xC3(",
-  };
-  for (const std::string& text : invalid) {
-    EXPECT_EQ(utf8_to_wide(text), std::nullopt) << testing::PrintToString(text);
+  for (const auto& row : rows) {
+    EXPECT_EQ(utf8_to_wide(row.utf8), row.wide) << testing::PrintToString(row.utf8);
   }
 }
 
-TEST(ParseArguments, AcceptsTheDocumentedForms) {
+// The options as flags h, v, f and [library|archive|output], or the error.
+static std::string parsed(const std::vector<std::string>& args) {
   std::string error;
-  auto options = parse_arguments({"--force", "a.pst", "out"}, &error);
-  ASSERT_TRUE(options);
-  EXPECT_TRUE(options->force);
-  EXPECT_EQ(options->archive, "a.pst");
-  EXPECT_EQ(options->output_dir, "out");
-  options = parse_arguments({"--library", "/x/QuillmarPST.so", "--", "-a.pst", "out"}, &error);
-  ASSERT_TRUE(options);
-  EXPECT_EQ(options->library, "/x/QuillmarPST.so");
-  EXPECT_EQ(options->archive, "-a.pst");
-  EXPECT_TRUE(parse_arguments({"--version"}, &error)->version);
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"a.pst"}, {"a", "b", "c"}, {"--bogus", "a", "b"}, {"--library"}}) {
-    EXPECT_FALSE(parse_arguments(bad, &error));
-    EXPECT_FALSE(error.empty());
+  const std::optional<Options> o = parse_arguments(args, &error);
+  if (!o) return "error: " + error;
+  return std::string(o->help ? "h" : "") + (o->version ? "v" : "") + (o->force ? "f" : "") +
+         "[" + o->library + "|" + o->archive + "|" + o->output_dir + "]";
+}
+
+TEST(ParseArguments, AcceptsTheDocumentedForms) {
+  const std::string usage = "error: expected ARCHIVE and OUTPUT_DIR";
+  const struct { std::vector<std::string> args; std::string expected; } rows[] = {
+      {{"--force", "a.pst", "out"}, "f[|a.pst|out]"}, {{"--version"}, "v[||]"},
+      {{"a", "-f", "-", "--library", "/x/Q.so"}, "f[/x/Q.so|a|-]"}, {{"x", "-h"}, "h[||]"},
+      {{"--", "--force", "-a"}, "[|--force|-a]"}, {{"a.pst"}, usage}, {{"a", "b", "c"}, usage},
+      {{"a", "b", "--bogus"}, "error: unknown option --bogus"},
+      {{"a", "b", "--library"}, "error: --library needs a path"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(parsed(row.args), row.expected) << testing::PrintToString(row.args);
   }
 }
 
 TEST(OutputDirAcceptable, RefusesANonEmptyDirectoryUnlessForced) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("pst2txt_test_" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("pst2txt_test_" + std::to_string(getpid()));
   fs::remove_all(dir);
   std::string reason;
-  EXPECT_TRUE(output_dir_acceptable(dir.string(), false, &reason)) << "missing";
   fs::create_directories(dir);
   EXPECT_TRUE(output_dir_acceptable(dir.string(), false, &reason)) << "empty";
   std::ofstream(dir / "left_over") << "x";
+  EXPECT_TRUE(output_dir_acceptable((dir / "left_over").string(), false, &reason)) << "a file";
   EXPECT_FALSE(output_dir_acceptable(dir.string(), false, &reason));
-  EXPECT_NE(reason.find("--force"), std::string::npos);
-  EXPECT_TRUE(output_dir_acceptable(dir.string(), true, &reason));
+  EXPECT_NE(reason.find("--force"), std::string::npos) << reason;
+  EXPECT_TRUE(output_dir_acceptable(dir.string(), true, &reason)) << "forced";
   fs::remove_all(dir);
 }
-
-}  // namespace
-}  // namespace pst2txt

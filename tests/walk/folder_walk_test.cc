@@ -42,15 +42,15 @@ TEST_F(FolderWalkTest, FailuresCostOnlyWhatTheyHide) {
        "Erreur lecture sous-dossier\nlibpff_folder_get_sub_folder: invalid folder.\n"},
       {"libpff_folder_get_sub_folder", 4, Fault::kNullObject, "R,A,B", "Erreur lecture sous-dossier\n"},
       {"libpff_item_get_identifier", 0, Fault::kError, "R,A,B,C", ""},
-      {"libpff_item_get_identifier", 0, Fault::kValue, "R",
-       "Sous-dossier ignore: boucle sur le dossier id=7\n"
-       "Sous-dossier ignore: boucle sur le dossier id=7\n"},
+      // Sub, three levels down, claims the root folder's identifier.
+      {"libpff_item_get_identifier", 5, Fault::kValue, "R,A,B",
+       "Sous-dossier ignore: boucle sur le dossier id=290\n"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.function) + " #" + std::to_string(row.nth));
     std::filesystem::remove_all(output_dir());
     libpff_faults::clear_faults();
-    libpff_faults::inject(row.function, row.nth, row.fault, 7);
+    libpff_faults::inject(row.function, row.nth, row.fault, archive_.root().nid());
     const RunOutput run = Export();
     EXPECT_EQ(Subjects(), row.subjects);
     EXPECT_EQ(run.result, static_cast<int32_t>(std::string(row.subjects).size() + 1) / 2);
