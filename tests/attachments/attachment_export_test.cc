@@ -1,6 +1,5 @@
 // Attachment export: file naming and uniqueness, shortening of over-long
-// names, names already taken, the chunked copy, and the attachments that
-// cannot be read.
+// names, the chunked copy, and the attachments that cannot be read.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using libpff_faults::Fault;
-using Files = std::map<std::string, std::string>;  // name -> bytes, "<dir>" for a directory
+using Files = std::map<std::string, std::string>;  // name -> bytes
 
 std::string Repeat(const std::string& text, int times) {
   std::string out;
@@ -32,8 +31,7 @@ class AttachmentExportTest : public ExportTest {
     Files files;
     for (const auto& entry : fs::directory_iterator(fs::path(Dir(number)) / "pj")) {
       std::ifstream in(entry.path(), std::ios::binary);
-      files[entry.path().filename().string()] =
-          entry.is_directory() ? "<dir>" : std::string(std::istreambuf_iterator<char>(in), {});
+      files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
     }
     return files;
   }
@@ -88,19 +86,6 @@ TEST_F(AttachmentExportTest, NamesAreSanitizedDefaultedAndMadeUnique) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     EXPECT_EQ(Attachments(static_cast<int>(i + 1)), rows[i].files) << "row " << i + 1;
   }
-}
-
-// Names already in pj, whatever they are, are taken.
-TEST_F(AttachmentExportTest, FilesAlreadyThereCountAsTaken) {
-  const fs::path pj = fs::path(Dir(1)) / "pj";
-  fs::create_directories(pj / "notes.txt");
-  std::ofstream(pj / "report.pdf") << "earlier run";
-  pstgen::Message& message = AddMail("s");
-  message.add_attachment({"report.pdf", "", "new report"});
-  message.add_attachment({"notes.txt", "", "n"});
-  ASSERT_EQ(Export().result, 1);
-  EXPECT_EQ(Attachments(1), (Files{{"notes.txt", "<dir>"}, {"notes_2.txt", "n"},
-                                   {"report.pdf", "earlier run"}, {"report_2.pdf", "new report"}}));
 }
 
 // Attachments 1 and 3 are small and nameless, 2 is 2,500,000 bytes copied in

@@ -3,7 +3,6 @@
 // the corrections from the transport headers, and output files that cannot
 // be written.
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -151,18 +150,6 @@ TEST_F(MessageExportTest, OutputFilesThatCannotBeWritten) {
                             : Names{"debug_fields.txt", "mail.ok", "mail.txt"}));
     EXPECT_EQ(fs::is_regular_file(fs::path(Dir(1)) / "pj" / "a.bin"), row.exported);
   }
-}
-
-// An earlier run's directory is reused: its files are rewritten, and a
-// headers.txt the new message does not have stays.
-TEST_F(MessageExportTest, ExistingDirectoryIsReusedInPlace) {
-  fs::create_directories(Dir(1));
-  std::ofstream(fs::path(Dir(1)) / "mail.txt") << std::string(500, 'x');
-  std::ofstream(fs::path(Dir(1)) / "headers.txt") << "old";
-  AddMail("s", "b");
-  ASSERT_EQ(Export().result, 1);
-  EXPECT_EQ(Read("Inbox2019_00000001/mail.txt"), MailText("", "", "", "Normale", "s", "", "b"));
-  EXPECT_EQ(Read("Inbox2019_00000001/headers.txt"), "old");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <map>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <type_traits>
 #include <vector>
 
@@ -19,24 +18,15 @@ struct Injected {
   uint64_t value;
 };
 
-struct State {
-  std::vector<Injected> faults;
-  std::map<std::string, int> calls;
-  std::map<const void*, std::string> live;  // object -> function that made it
-};
-
-State& state() {
-  static State instance;
-  return instance;
-}
+// Faults, call counts, and the objects alive with the function that made each.
+std::vector<Injected> faults;
+std::map<std::string, int> call_counts;
+std::map<const void*, std::string> live;
 
 std::optional<Injected> next_fault(const char* function) {
-  State& s = state();
-  const int n = ++s.calls[function];
-  for (const Injected& injected : s.faults) {
-    if (injected.function == function && (injected.nth == 0 || injected.nth == n)) {
-      return injected;
-    }
+  const int n = ++call_counts[function];
+  for (const Injected& injected : faults) {
+    if (injected.function == function && (injected.nth == 0 || injected.nth == n)) return injected;
   }
   return std::nullopt;
 }
@@ -53,52 +43,47 @@ R intercept(const char* function, Object* const* object, Value* value, libpff_er
   R result = 0;
   if (const std::optional<Injected> fault = next_fault(function)) {
     switch (fault->fault) {
-      case Fault::kError:
-        result = failing();
-        break;
+      case Fault::kError: result = failing(); break;
+      case Fault::kNotAvailable: return 0;
+      case Fault::kStdException: throw std::bad_alloc();
+      case Fault::kOtherException: throw 42;
       case Fault::kNullObject:
         if (object != nullptr) *const_cast<Object**>(object) = nullptr;
         return 1;
-      case Fault::kNotAvailable:
-        return 0;
-      case Fault::kStdException:
-        throw std::bad_alloc();
-      case Fault::kOtherException:
-        throw 42;
       case Fault::kValue:
         if constexpr (std::is_arithmetic_v<Value>) *value = static_cast<Value>(fault->value);
         return 1;
     }
   } else {
     result = real();
-    if (result == 1 && object != nullptr && *object != nullptr) state().live[*object] = function;
+    if (result == 1 && object != nullptr && *object != nullptr) live[*object] = function;
   }
-  if (error != nullptr && *error != nullptr && *error != before) state().live[*error] = function;
+  if (error != nullptr && *error != nullptr && *error != before) live[*error] = function;
   return result;
 }
 
 template <typename T>
 void forget(T* const* object) {
-  if (object != nullptr && *object != nullptr) state().live.erase(*object);
+  if (object != nullptr && *object != nullptr) live.erase(*object);
 }
 
 }  // namespace
 
 void inject(const std::string& function, int nth, Fault fault, uint64_t value) {
-  state().faults.push_back({function, nth, fault, value});
+  faults.push_back({function, nth, fault, value});
 }
 
 void clear_faults() {
-  state().faults.clear();
-  state().calls.clear();
+  faults.clear();
+  call_counts.clear();
 }
 
-int calls(const std::string& function) { return state().calls[function]; }
+int calls(const std::string& function) { return call_counts[function]; }
 
 std::string leaks() {
-  std::ostringstream text;
-  for (const auto& [object, function] : state().live) text << function << "\n";
-  return text.str();
+  std::string text;
+  for (const auto& [object, function] : live) text += function + "\n";
+  return text;
 }
 
 }  // namespace libpff_faults
@@ -123,8 +108,8 @@ using libpff_faults::kNoValue;
 #define WRAP_AT(fn, Self, Object) \
   WRAP(int, fn, (Self * x, int i, Object * *o, libpff_error_t * *e), (x, i, o, e), (nullptr, i, o, e), o)
 // fn(self, buffer, size, error).
-#define WRAP_READ(ret, fn)                                                              \
-  WRAP(ret, fn, (libpff_item_t * x, uint8_t * b, size_t s, libpff_error_t * *e), (x, b, s, e), \
+#define WRAP_READ(ret, fn, Self)                                                      \
+  WRAP(ret, fn, (Self * x, uint8_t * b, size_t s, libpff_error_t * *e), (x, b, s, e), \
        (nullptr, b, s, e), kNoObject)
 #define WRAP_FREE(fn, T)                                   \
   extern "C" int __real_##fn(T** x, libpff_error_t** e);   \
@@ -164,17 +149,15 @@ WRAP_AT(libpff_record_set_get_entry_by_index, libpff_record_set_t, libpff_record
 WRAP_GET(libpff_record_entry_get_entry_type, libpff_record_entry_t, uint32_t, kNoObject)
 WRAP_GET(libpff_record_entry_get_value_type, libpff_record_entry_t, uint32_t, kNoObject)
 WRAP_GET(libpff_record_entry_get_data_size, libpff_record_entry_t, size_t, kNoObject)
-WRAP(int, libpff_record_entry_get_data,
-     (libpff_record_entry_t * x, uint8_t* b, size_t s, libpff_error_t** e), (x, b, s, e),
-     (nullptr, b, s, e), kNoObject)
+WRAP_READ(int, libpff_record_entry_get_data, libpff_record_entry_t)
 WRAP_GET(libpff_message_get_plain_text_body_size, libpff_item_t, size_t, kNoObject)
 WRAP_GET(libpff_message_get_html_body_size, libpff_item_t, size_t, kNoObject)
-WRAP_READ(int, libpff_message_get_plain_text_body)
-WRAP_READ(int, libpff_message_get_html_body)
+WRAP_READ(int, libpff_message_get_plain_text_body, libpff_item_t)
+WRAP_READ(int, libpff_message_get_html_body, libpff_item_t)
 WRAP_GET(libpff_message_get_number_of_attachments, libpff_item_t, int, kNoObject)
 WRAP_AT(libpff_message_get_attachment, libpff_item_t, libpff_item_t)
 WRAP_GET(libpff_attachment_get_data_size, libpff_item_t, size64_t, kNoObject)
-WRAP_READ(ssize_t, libpff_attachment_data_read_buffer)
+WRAP_READ(ssize_t, libpff_attachment_data_read_buffer, libpff_item_t)
 
 WRAP_FREE(libpff_file_free, libpff_file_t)
 WRAP_FREE(libpff_item_free, libpff_item_t)
