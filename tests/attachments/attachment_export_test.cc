@@ -114,6 +114,8 @@ TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheir
        {{"piece_jointe_0001.bin", "one"}, {"piece_jointe_0003.bin", "three"}}, 2},
       {"libpff_message_get_attachment", 1, Fault::kNullObject,
        {{"big.bin", big}, {"piece_jointe_0003.bin", "three"}}, 4},
+      // A read shorter than asked for does not end the copy; the next one does.
+      {"libpff_attachment_get_data_size", 1, Fault::kValue, all, 6},
       {"libpff_attachment_get_data_size", 2, Fault::kError,
        {{"piece_jointe_0001.bin", "one"}, {"piece_jointe_0003.bin", "three"}}, 2},
       {"libpff_attachment_data_read_buffer", 3, Fault::kError,
@@ -125,7 +127,7 @@ TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheir
     SCOPED_TRACE(std::string(row.function) + " #" + std::to_string(row.nth));
     fs::remove_all(output_dir());
     libpff_faults::clear_faults();
-    libpff_faults::inject(row.function, row.nth, row.fault);
+    libpff_faults::inject(row.function, row.nth, row.fault, 1048576);
     const RunOutput run = Export();
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(run.err, "");

@@ -59,6 +59,8 @@ TEST_F(FieldResolutionTest, SourcesAreTriedInOrder) {
        "#$txt : <p>h</p>"},
       {[](auto& m) { m.props().remove(0x1000); m.set_unicode(0x1013, "<b>u</b>"); }, "mail.txt",
        "#$txt : <b>u</b>"},
+      {[](auto& m) { m.set_unicode(0x1000, std::string("\0abc", 4)).set_binary(0x1013, "\x01").set_unicode(0x0037, "s"); },
+       "mail.txt", "#$txt : "},
       {[](auto& m) { m.set_long(0x0017, 2); }, "debug_fields.txt", "priority=Haute"},
       {[](auto& m) { m.set_long(0x0017, 0); }, "debug_fields.txt", "priority=Basse"},
       {[](auto& m) { m.set_string8(0x0017, " 0"); }, "debug_fields.txt", "priority=Basse"},
@@ -75,6 +77,22 @@ TEST_F(FieldResolutionTest, SourcesAreTriedInOrder) {
     ASSERT_EQ(Export(archive).result, 1);
     const std::string text = Read(std::string("Inbox2019_00000001/") + row.file);
     EXPECT_NE(text.find("\r\n" + row.line + "\r\n"), std::string::npos) << text;
+  }
+}
+
+// When libpff gives no plain-text body, the body is read as entry 0x1000,
+// then 0x1013, as they are stored (the record scan would trim them).
+TEST_F(FieldResolutionTest, BodyFallsBackToTheBodyEntriesAsStored) {
+  AddMail("s", " text\n").set_unicode(0x1013, "<b>u</b>");
+  AddMail("t", "").set_unicode(0x1013, " <b>u</b>");
+  for (const char* function :
+       {"libpff_message_get_plain_text_body_size", "libpff_message_get_plain_text_body"}) {
+    std::filesystem::remove_all(output_dir());
+    libpff_faults::clear_faults();
+    libpff_faults::inject(function, 0, libpff_faults::Fault::kError);
+    ASSERT_EQ(Export().result, 2);
+    EXPECT_NE(Read("Inbox2019_00000001/mail.txt").find("\r\n#$txt :  text\n\r\n"), std::string::npos);
+    EXPECT_NE(Read("Inbox2019_00000002/mail.txt").find("\r\n#$txt :  <b>u</b>\r\n"), std::string::npos);
   }
 }
 

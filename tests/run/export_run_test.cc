@@ -42,62 +42,52 @@ TEST_F(ExportRunTest, RefusalsTouchNeitherLibpffNorTheOutput) {
   EXPECT_EQ(libpff_faults::calls("libpff_file_initialize"), 0);
 }
 
-// One message in the Inbox; each row makes one run-level libpff call fail.
+// Two messages in the Inbox; each row makes one run-level libpff call fail.
+// Messages written before an exception stay on disk.
 TEST_F(ExportRunTest, RunLevelFailures) {
   AddMail("un");
-  const std::string mail = "MAIL 1 OK -> " + Dir(1) + "\n";
+  AddMail("deux");
   const std::string version = "libpff version: 20180714\n";
+  const std::string store = "Message store OK\nIPM_SUBTREE id=0\nTOP_OF_PERSONAL_FOLDERS id=0\n";
+  const std::string walk = version + "Parcours root_folder\nMAIL 1 OK -> " + Dir(1) + "\n";
+  const std::string both = walk + "MAIL 2 OK -> " + Dir(2) + "\n";
   const std::string end = "Termine. Nombre de mails exportes: ";
   const struct {
     const char* function;
+    int nth;
     Fault fault;
     int32_t result;
-    std::string out;
-    std::string err;
+    std::string out, err, subjects;
   } rows[] = {
-      {"libpff_file_initialize", Fault::kError, -2, version,
-       "Erreur initialize\nlibpff_file_initialize: invalid file.\n"},
-      {"libpff_file_open", Fault::kError, -3, version,
-       "Erreur ouverture PST\nlibpff_file_open: invalid file.\n"},
-      {"libpff_file_get_root_folder", Fault::kError, 0,
-       version + "Message store OK\nIPM_SUBTREE id=0\nTOP_OF_PERSONAL_FOLDERS id=0\n" + end + "0\n",
-       "Root folder non lisible\nlibpff_file_get_root_folder: invalid file.\n"},
-      {"libpff_file_get_root_folder", Fault::kNullObject, 0,
-       version + "Message store OK\nIPM_SUBTREE id=0\nTOP_OF_PERSONAL_FOLDERS id=0\n" + end + "0\n",
-       "Root folder non lisible\n"},
-      {"libpff_file_get_message_store", Fault::kError, 1,
-       version + "Parcours root_folder\n" + mail + end + "1\n",
-       "Message store non lisible\nlibpff_file_get_message_store: invalid file.\n"},
-      {"libpff_file_get_message_store", Fault::kNotAvailable, 1,
-       version + "Parcours root_folder\n" + mail + end + "1\n", "Message store non lisible\n"},
-      {"libpff_folder_get_sub_message", Fault::kStdException, -100,
-       version + "Parcours root_folder\n", "Exception C++: std::bad_alloc\n"},
-      {"libpff_message_get_number_of_attachments", Fault::kOtherException, -101,
-       version + "Parcours root_folder\n", "Exception inconnue\n"},
+      {"libpff_file_initialize", 1, Fault::kError, -2, version,
+       "Erreur initialize\nlibpff_file_initialize: invalid file.\n", ""},
+      {"libpff_file_open", 1, Fault::kError, -3, version,
+       "Erreur ouverture PST\nlibpff_file_open: invalid file.\n", ""},
+      {"libpff_file_get_root_folder", 1, Fault::kError, 0, version + store + end + "0\n",
+       "Root folder non lisible\nlibpff_file_get_root_folder: invalid file.\n", ""},
+      {"libpff_file_get_root_folder", 1, Fault::kNullObject, 0, version + store + end + "0\n",
+       "Root folder non lisible\n", ""},
+      {"libpff_file_get_message_store", 1, Fault::kError, 2, both + end + "2\n",
+       "Message store non lisible\nlibpff_file_get_message_store: invalid file.\n", "un,deux"},
+      {"libpff_file_get_message_store", 1, Fault::kNotAvailable, 2, both + end + "2\n",
+       "Message store non lisible\n", "un,deux"},
+      {"libpff_folder_get_sub_message", 2, Fault::kStdException, -100, walk,
+       "Exception C++: std::bad_alloc\n", "un"},
+      {"libpff_message_get_number_of_attachments", 1, Fault::kOtherException, -101,
+       version + "Parcours root_folder\n", "Exception inconnue\n", "un"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.function);
     fs::remove_all(output_dir());
     libpff_faults::clear_faults();
-    libpff_faults::inject(row.function, 1, row.fault);
+    libpff_faults::inject(row.function, row.nth, row.fault);
     const RunOutput run = Export();
     EXPECT_EQ(run.result, row.result);
     EXPECT_EQ(run.out, row.out);
     EXPECT_EQ(run.err, row.err);
+    EXPECT_EQ(Subjects(), row.subjects);
     EXPECT_EQ(libpff_faults::leaks(), "");
   }
-}
-
-// Messages written before an exception stay on disk.
-TEST_F(ExportRunTest, ExceptionKeepsWhatWasWritten) {
-  AddMail("un");
-  AddMail("deux");
-  libpff_faults::inject("libpff_folder_get_sub_message", 2, Fault::kStdException);
-  const RunOutput run = Export();
-  EXPECT_EQ(run.result, -100);
-  EXPECT_EQ(List(), (Names{"Inbox2019_00000001"}));
-  EXPECT_EQ(List("Inbox2019_00000001"),
-            (Names{"debug_fields.txt", "mail.ok", "mail.txt", "pj"}));
 }
 
 TEST_F(ExportRunTest, OutputPathThatIsAFileEndsTheRunWithAnException) {

@@ -1,9 +1,5 @@
 #include "host_arguments.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,19 +44,4 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
   for (const auto& row : rows) {
     EXPECT_EQ(parsed(row.args), row.expected) << testing::PrintToString(row.args);
   }
-}
-
-TEST(OutputDirAcceptable, RefusesANonEmptyDirectoryUnlessForced) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("pst2txt_test_" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  std::string reason;
-  fs::create_directories(dir);
-  EXPECT_TRUE(output_dir_acceptable(dir.string(), false, &reason)) << "empty";
-  std::ofstream(dir / "left_over") << "x";
-  EXPECT_TRUE(output_dir_acceptable((dir / "left_over").string(), false, &reason)) << "a file";
-  EXPECT_FALSE(output_dir_acceptable(dir.string(), false, &reason));
-  EXPECT_NE(reason.find("--force"), std::string::npos) << reason;
-  EXPECT_TRUE(output_dir_acceptable(dir.string(), true, &reason)) << "forced";
-  fs::remove_all(dir);
 }

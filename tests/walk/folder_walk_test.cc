@@ -59,13 +59,6 @@ TEST_F(FolderWalkTest, FailuresCostOnlyWhatTheyHide) {
   }
 }
 
-TEST_F(FolderWalkTest, ConsoleNamesEachMessageInOrder) {
-  const RunOutput run = Export();
-  std::string lines;
-  for (int n = 1; n <= 4; ++n) lines += "MAIL " + std::to_string(n) + " OK -> " + Dir(n) + "\n";
-  EXPECT_EQ(run.out, Console(lines, 4));
-}
-
 // The walk enters folders down to 255 levels below the folder it starts
 // from, and reports each folder it does not enter.
 TEST_F(ExportTest, FoldersDeeperThanTheLimitAreReportedNotWalked) {
