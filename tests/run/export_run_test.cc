@@ -2,7 +2,6 @@
 // libpff is touched, the result code and console of each run-level libpff
 // failure, and exceptions turned into result codes.
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -88,15 +87,6 @@ TEST_F(ExportRunTest, RunLevelFailures) {
     EXPECT_EQ(Subjects(), row.subjects);
     EXPECT_EQ(libpff_faults::leaks(), "");
   }
-}
-
-TEST_F(ExportRunTest, OutputPathThatIsAFileEndsTheRunWithAnException) {
-  AddMail("un");
-  std::ofstream(output_dir()) << "a file";
-  const RunOutput run = Export();
-  EXPECT_EQ(run.result, -100);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("Exception C++: ", 0), 0u) << run.err;
 }
 
 TEST(DeriveArchiveName, TakesTheSanitizedUtf8StemOfTheLastComponent) {

@@ -15,17 +15,8 @@ namespace quillmar_test {
 
 namespace fs = std::filesystem;
 
-ScopedTimeZone::ScopedTimeZone(const char* zone) {
-  if (const char* current = std::getenv("TZ")) {
-    previous_ = current;
-    had_previous_ = true;
-  }
+void SetTimeZone(const char* zone) {
   setenv("TZ", zone, 1);
-  tzset();
-}
-
-ScopedTimeZone::~ScopedTimeZone() {
-  had_previous_ ? setenv("TZ", previous_.c_str(), 1) : unsetenv("TZ");
   tzset();
 }
 
@@ -37,6 +28,7 @@ ExportTest::ExportTest() {
   fs::remove_all(work_);
   fs::create_directories(work_);
   libpff_faults::clear_faults();
+  SetTimeZone("UTC0");
 }
 
 ExportTest::~ExportTest() {

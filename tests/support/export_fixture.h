@@ -26,19 +26,12 @@ struct RunOutput {
   std::string err;  // standard error, libpff's error text included
 };
 
-// Sets TZ for the lifetime of the object and puts the previous value back.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone);
-  ~ScopedTimeZone();
-
- private:
-  std::string previous_;
-  bool had_previous_ = false;
-};
+// Sets TZ and makes the C library read it again.
+void SetTimeZone(const char* zone);
 
 class ExportTest : public ::testing::Test {
  protected:
+  // A fresh scratch directory; TZ set to UTC.
   ExportTest();
   ~ExportTest() override;
   // Fails the test when a libpff object or error object is still alive.
@@ -81,7 +74,6 @@ class ExportTest : public ::testing::Test {
  private:
   std::filesystem::path work_;
   pstgen::Folder* inbox_ = nullptr;
-  ScopedTimeZone utc_{"UTC0"};
 };
 
 }  // namespace quillmar_test
