@@ -125,15 +125,11 @@ TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheir
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.function) + " #" + std::to_string(row.nth));
-    fs::remove_all(output_dir());
-    libpff_faults::clear_faults();
-    libpff_faults::inject(row.function, row.nth, row.fault, 1048576);
-    const RunOutput run = Export();
+    const RunOutput run = ExportFailing(row.function, row.nth, row.fault, 1048576);
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(Attachments(1) == row.files);
     EXPECT_EQ(libpff_faults::calls("libpff_attachment_data_read_buffer"), row.reads);
-    EXPECT_EQ(libpff_faults::leaks(), "");
   }
 }
 

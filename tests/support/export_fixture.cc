@@ -59,6 +59,16 @@ RunOutput ExportTest::Export(const pstgen::Archive& archive) {
   return ExportWith(Wide(archive_path()).c_str(), Wide(output_dir()).c_str());
 }
 
+RunOutput ExportTest::ExportFailing(const std::string& function, int nth,
+                                     libpff_faults::Fault fault, uint64_t value) {
+  fs::remove_all(output_dir());
+  libpff_faults::clear_faults();
+  libpff_faults::inject(function, nth, fault, value);
+  const RunOutput run = Export();
+  EXPECT_EQ(libpff_faults::leaks(), "");
+  return run;
+}
+
 RunOutput ExportTest::ExportWith(const wchar_t* pst_path, const wchar_t* output_dir) {
   RunOutput output;
   ::testing::internal::CaptureStdout();

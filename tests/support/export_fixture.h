@@ -48,6 +48,10 @@ class ExportTest : public ::testing::Test {
   // output_dir().
   RunOutput Export() { return Export(archive_); }
   RunOutput Export(const pstgen::Archive& archive);
+  // Export() into an empty output_dir() with call `nth` of `function` made
+  // to fail (libpff_faults::inject); checks that nothing leaked.
+  RunOutput ExportFailing(const std::string& function, int nth, libpff_faults::Fault fault,
+                          uint64_t value = 0);
   // Runs pst_export_to_txt_w with these arguments, capturing the console.
   RunOutput ExportWith(const wchar_t* pst_path, const wchar_t* output_dir);
 
