@@ -9,8 +9,6 @@
 namespace quillmar {
 namespace {
 
-constexpr int kFirstRecordSet = 0;
-
 // The bytes of a zero-filled buffer of size + 1 up to its first 0 byte.
 std::string text_before_nul(const std::vector<uint8_t>& buffer) {
   const char* begin = reinterpret_cast<const char*>(buffer.data());
@@ -40,17 +38,17 @@ std::string read_body(libpff_item_t* message, SizeFn size_fn, ValueFn value_fn,
 }  // namespace
 
 std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t entry_type,
-                                                  uint8_t flags) {
+                                                  uint8_t flags, int set_index) {
   libpff_error_t* error = nullptr;
   size_t size = 0;
   if (libpff_item_get_entry_value_utf8_string_size(
-          item, kFirstRecordSet, entry_type, &size, flags, &error) != 1 ||
+          item, set_index, entry_type, &size, flags, &error) != 1 ||
       size == 0) {
     discard_error(&error);
     return std::nullopt;
   }
   std::vector<uint8_t> buffer(size + 1, 0);
-  if (libpff_item_get_entry_value_utf8_string(item, kFirstRecordSet, entry_type,
+  if (libpff_item_get_entry_value_utf8_string(item, set_index, entry_type,
                                               buffer.data(), size, flags,
                                               &error) != 1) {
     discard_error(&error);
@@ -59,16 +57,16 @@ std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t 
   return text_before_nul(buffer);
 }
 
-std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type,
-                               uint8_t flags) {
-  return try_read_utf8_property(item, entry_type, flags).value_or(std::string());
+std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type, uint8_t flags,
+                               int set_index) {
+  return try_read_utf8_property(item, entry_type, flags, set_index).value_or(std::string());
 }
 
-uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,
-                           uint32_t default_value) {
+uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type, uint32_t default_value,
+                           int set_index) {
   libpff_error_t* error = nullptr;
   uint32_t value = default_value;
-  if (libpff_item_get_entry_value_32bit(item, kFirstRecordSet, entry_type,
+  if (libpff_item_get_entry_value_32bit(item, set_index, entry_type,
                                         &value, kEntryValueFlags, &error) == 1) {
     return value;
   }

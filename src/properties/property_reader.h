@@ -17,19 +17,21 @@ namespace quillmar {
 // string entry whatever its string value type and returns it as UTF-8.
 inline constexpr uint8_t kEntryValueFlags = 0;
 
-// Entry entry_type of record set 0 as UTF-8, cut at its first 0 byte;
+// Entry entry_type of record set set_index (0: the item's own properties;
+// i: recipient i of a recipients item) as UTF-8, cut at its first 0 byte;
 // nothing when missing, of size 0 or unreadable.
 std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t entry_type,
-                                                  uint8_t flags = kEntryValueFlags);
+                                                  uint8_t flags = kEntryValueFlags,
+                                                  int set_index = 0);
 
 // try_read_utf8_property, with "" for nothing.
 std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type,
-                               uint8_t flags = kEntryValueFlags);
+                               uint8_t flags = kEntryValueFlags, int set_index = 0);
 
-// Entry entry_type of record set 0 as a 32-bit value; default_value when
-// missing or unreadable.
+// Entry entry_type of record set set_index as a 32-bit value; default_value
+// when missing or unreadable.
 uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,
-                           uint32_t default_value);
+                           uint32_t default_value, int set_index = 0);
 
 // The message body, trying in order: libpff's plain-text body; entry 0x1000
 // as text; entry 0x1013 as text; libpff's HTML body. The first non-empty one

@@ -110,6 +110,17 @@ void scan_record_sets(libpff_item_t* item, MessageFields& fields, std::ostream* 
   }
 }
 
+void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields) {
+  libpff_error_t* error = nullptr;
+  RecordSetHandle record_set;
+  if (!obtained(libpff_item_get_record_set_by_index(item, set_index, record_set.out(), &error),
+                record_set)) {
+    discard_error(&error);
+    return;
+  }
+  scan_record_set(record_set.get(), set_index, fields, nullptr);
+}
+
 std::optional<uint32_t> parse_importance(const std::string& text) {
   size_t pos = 0;
   while (pos < text.size() && is_white_space(static_cast<unsigned char>(text[pos]))) ++pos;

@@ -12,22 +12,22 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 
-// The address of one recipient, in the order of precedence documented above.
-std::string recipient_address(libpff_item_t* sub_item) {
+// The address of recipient `index`, in the order of precedence documented above.
+std::string recipient_address(libpff_item_t* recipients, int index) {
   MessageFields own;
-  scan_record_sets(sub_item, own, nullptr);
+  scan_record_set_at(recipients, index, own);
   if (!own.sender.empty()) return own.sender;
   for (uint32_t entry_type : {kEntrySmtpAddress, kEntryEmailAddress, kEntryDisplayName}) {
-    std::string address = read_utf8_property(sub_item, entry_type);
+    std::string address = read_utf8_property(recipients, entry_type, kEntryValueFlags, index);
     if (!address.empty()) return address;
   }
   return std::string();
 }
 
-void scan_sub_item(libpff_item_t* sub_item, int index, MessageFields& fields,
-                   std::ostream* out) {
-  const std::string address = recipient_address(sub_item);
-  const uint32_t type = read_u32_property(sub_item, kEntryRecipientType, 0);
+void scan_recipient(libpff_item_t* recipients, int index, MessageFields& fields,
+                    std::ostream* out) {
+  const std::string address = recipient_address(recipients, index);
+  const uint32_t type = read_u32_property(recipients, kEntryRecipientType, 0, index);
   if (!address.empty()) {
     std::string& list = type == kRecipientTypeCc ? fields.cc : fields.to;
     list = append_unique_item(std::move(list), address);
@@ -38,24 +38,28 @@ void scan_sub_item(libpff_item_t* sub_item, int index, MessageFields& fields,
   }
 }
 
+// Sets count to the number of recipients of message, and recipients to
+// their item when there are any; false when libpff cannot tell.
+bool open_recipients(libpff_item_t* message, ItemHandle& recipients, int* count) {
+  libpff_error_t* error = nullptr;
+  *count = 0;
+  const int result = libpff_message_get_recipients(message, recipients.out(), &error);
+  if (result == 1 && recipients &&
+      libpff_item_get_number_of_record_sets(recipients.get(), count, &error) == 1) {
+    return true;
+  }
+  discard_error(&error);
+  return result == 0;
+}
+
 }  // namespace
 
-void scan_sub_items(libpff_item_t* item, MessageFields& fields, std::ostream* out) {
-  libpff_error_t* error = nullptr;
+void scan_sub_items(libpff_item_t* message, MessageFields& fields, std::ostream* out) {
+  ItemHandle recipients;
   int count = 0;
-  if (libpff_item_get_number_of_sub_items(item, &count, &error) != 1) {
-    discard_error(&error);
-    return;
-  }
+  if (!open_recipients(message, recipients, &count)) return;
   if (out != nullptr) *out << kCrLf << "sub_items=" << std::to_string(count) << kCrLf;
-  for (int i = 0; i < count; ++i) {
-    ItemHandle sub_item;
-    if (!obtained(libpff_item_get_sub_item(item, i, sub_item.out(), &error), sub_item)) {
-      discard_error(&error);
-      continue;
-    }
-    scan_sub_item(sub_item.get(), i, fields, out);
-  }
+  for (int i = 0; i < count; ++i) scan_recipient(recipients.get(), i, fields, out);
 }
 
 }  // namespace quillmar

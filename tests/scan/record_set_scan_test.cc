@@ -17,6 +17,7 @@ class RecordSetScanTest : public ExportTest {
   RecordSetScanTest() {
     archive_.root().add_message()
         .set_long(0x0017, 1)
+        .set_unicode(0x001A, "IPM.Note")
         .set_unicode(0x0037, "Bonjour")
         .set_filetime(0x0039, 10000000)
         .set_bool(0x0E1B, true)
@@ -29,6 +30,7 @@ class RecordSetScanTest : public ExportTest {
 
 constexpr char kEntries[] =
     "entry=0x0017 value_type=0x0003 size=4 value=1\r\n"
+    "entry=0x001a value_type=0x001f size=16 value=IPM.Note\r\n"
     "entry=0x0037 value_type=0x001f size=14 value=Bonjour\r\n"
     "entry=0x0039 value_type=0x0040 size=8 value=1601-01-01 00:00:01\r\n"
     "entry=0x0042 value_type=0x001e size=5 value=Ann\r\n"
@@ -38,7 +40,7 @@ constexpr char kEntries[] =
 
 TEST_F(RecordSetScanTest, DumpBytes) {
   ASSERT_EQ(Export().result, 1);
-  EXPECT_EQ(Dump(), std::string("archive=Inbox2019\r\nrecord_sets=1\r\n\r\n[record_set 0] entries=7\r\n") +
+  EXPECT_EQ(Dump(), std::string("archive=Inbox2019\r\nrecord_sets=1\r\n\r\n[record_set 0] entries=8\r\n") +
                         kEntries +
                         "\r\nsub_items=0\r\n\r\n[final]\r\nwho=Inbox2019\r\nsender=Ann\r\nto=\r\n"
                         "cc=\r\npriority=Normale\r\nsubject=Bonjour\r\n"
@@ -47,7 +49,7 @@ TEST_F(RecordSetScanTest, DumpBytes) {
 
 TEST_F(RecordSetScanTest, FailuresLeaveOutOnlyWhatTheyHide) {
   const std::string head = "archive=Inbox2019\r\nrecord_sets=1\r\n";
-  const std::string set = head + "\r\n[record_set 0] entries=7\r\n";
+  const std::string set = head + "\r\n[record_set 0] entries=8\r\n";
   const std::string entries = kEntries;
   const std::string tail = "\r\nsub_items=0\r\n\r\n[final]";
   const struct {
@@ -61,13 +63,13 @@ TEST_F(RecordSetScanTest, FailuresLeaveOutOnlyWhatTheyHide) {
       {"libpff_item_get_record_set_by_index", 1, Fault::kNullObject, head + tail},
       {"libpff_record_set_get_number_of_entries", 1, Fault::kError, head + tail},
       {"libpff_record_set_get_entry_by_index", 2, Fault::kError,
-       set + entries.substr(0, 47) + entries.substr(101) + tail},
+       set + entries.substr(0, 47) + entries.substr(102) + tail},
       {"libpff_record_entry_get_data", 2, Fault::kError,
-       set + entries.substr(0, 47) + "entry=0x0037 value_type=0x001f size=0\r\n" +
-           entries.substr(101) + tail},
+       set + entries.substr(0, 47) + "entry=0x001a value_type=0x001f size=0\r\n" +
+           entries.substr(102) + tail},
       {"libpff_record_entry_get_entry_type", 1, Fault::kError,
        set + "entry=0x0000 value_type=0x0003 size=4 value=1\r\n" + entries.substr(47) + tail},
-      {"libpff_item_get_number_of_sub_items", 1, Fault::kError, set + entries + "\r\n[final]"},
+      {"libpff_message_get_recipients", 1, Fault::kError, set + entries + "\r\n[final]"},
       // Unreadable direct properties leave the record scan alone.
       {"libpff_item_get_entry_value_32bit", 0, Fault::kError, set + entries + tail},
       {"libpff_item_get_entry_value_utf8_string_size", 0, Fault::kError, set + entries + tail},

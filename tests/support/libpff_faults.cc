@@ -132,9 +132,7 @@ WRAP_AT(libpff_folder_get_sub_message, libpff_item_t, libpff_item_t)
 WRAP_AT(libpff_folder_get_sub_folder, libpff_item_t, libpff_item_t)
 WRAP_GET(libpff_item_get_identifier, libpff_item_t, uint32_t, kNoObject)
 WRAP_GET(libpff_item_get_number_of_record_sets, libpff_item_t, int, kNoObject)
-WRAP_GET(libpff_item_get_number_of_sub_items, libpff_item_t, int, kNoObject)
 WRAP_AT(libpff_item_get_record_set_by_index, libpff_item_t, libpff_record_set_t)
-WRAP_AT(libpff_item_get_sub_item, libpff_item_t, libpff_item_t)
 WRAP(int, libpff_item_get_entry_value_utf8_string_size,
      (libpff_item_t * x, int s, uint32_t t, size_t* z, uint8_t f, libpff_error_t** e),
      (x, s, t, z, f, e), (nullptr, s, t, z, f, e), kNoObject)
@@ -156,6 +154,7 @@ WRAP_READ(int, libpff_message_get_plain_text_body, libpff_item_t)
 WRAP_READ(int, libpff_message_get_html_body, libpff_item_t)
 WRAP_GET(libpff_message_get_number_of_attachments, libpff_item_t, int, kNoObject)
 WRAP_AT(libpff_message_get_attachment, libpff_item_t, libpff_item_t)
+WRAP_GET(libpff_message_get_recipients, libpff_item_t, libpff_item_t*, v)
 WRAP_GET(libpff_attachment_get_data_size, libpff_item_t, size64_t, kNoObject)
 WRAP_READ(ssize_t, libpff_attachment_data_read_buffer, libpff_item_t)
 
