@@ -41,10 +41,7 @@ class AttachmentExportTest : public ExportTest {
 // a name of "#" is written as a 32-bit number, which no text read accepts.
 TEST_F(AttachmentExportTest, NamesAreSanitizedDefaultedAndMadeUnique) {
   const std::string euro = "\xE2\x82\xAC";
-  const struct {
-    std::vector<pstgen::AttachmentFile> attachments;
-    Files files;
-  } rows[] = {
+  const struct { std::vector<pstgen::AttachmentFile> attachments; Files files; } rows[] = {
       {{{"a.pdf", "", "1"}, {"a.pdf", "", "2"}, {"a.pdf", "", "3"}},
        {{"a.pdf", "1"}, {"a_2.pdf", "2"}, {"a_3.pdf", "3"}}},
       {{{"a.tar.gz", "", "1"}, {"a.tar.gz", "", "2"}, {"README", "", "3"}, {"README", "", "4"},
@@ -67,8 +64,6 @@ TEST_F(AttachmentExportTest, NamesAreSanitizedDefaultedAndMadeUnique) {
        {{std::string(251, 'a') + ".pdf", "1"}, {std::string(249, 'a') + "_2.pdf", "2"}}},
       {{{Repeat(euro, 100) + ".txt", "", "1"}, {Repeat(euro, 100) + ".txt", "", "2"}},
        {{Repeat(euro, 83) + ".txt", "1"}, {Repeat(euro, 83) + "_2.txt", "2"}}},
-      {{{"a" + Repeat(euro, 100) + ".gz", "", "1"}, {"a" + Repeat(euro, 100) + ".gz", "", "2"}},
-       {{"a" + Repeat(euro, 83) + ".gz", "1"}, {"a" + Repeat(euro, 83) + "_2.gz", "2"}}},
       {{{std::string(300, 'b'), "", "1"}, {"a." + std::string(300, 'x'), "", "2"},
         {"a." + std::string(300, 'x'), "", "3"}},
        {{std::string(255, 'b'), "1"}, {"a." + std::string(253, 'x'), "2"},
@@ -101,13 +96,7 @@ TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheir
   message.add_attachment({"", "", "three"});
   const std::string mib = big.substr(0, 1048576);
   const Files all = {{"piece_jointe_0001.bin", "one"}, {"big.bin", big}, {"piece_jointe_0003.bin", "three"}};
-  const struct {
-    const char* function;
-    int nth;
-    Fault fault;
-    Files files;
-    int reads;
-  } rows[] = {
+  const struct { const char* function; int nth; Fault fault; Files files; int reads; } rows[] = {
       {"", 0, Fault::kError, all, 5},
       {"libpff_message_get_number_of_attachments", 1, Fault::kError, {}, 0},
       {"libpff_message_get_attachment", 2, Fault::kError,

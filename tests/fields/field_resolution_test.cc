@@ -22,11 +22,7 @@ class FieldResolutionTest : public ExportTest {};
 // section shows fields before the header corrections of mail.txt.
 TEST_F(FieldResolutionTest, SourcesAreTriedInOrder) {
   using Set = std::function<void(pstgen::Message&)>;
-  const struct {
-    Set set;
-    const char* file;
-    std::string line;
-  } rows[] = {
+  const struct { Set set; const char* file; std::string line; } rows[] = {
       {[](auto& m) { m.set_unicode(0x0C1F, "s@x.org").set_unicode(0x0065, "r@x.org"); },
        "debug_fields.txt", "sender=s@x.org"},
       {[](auto& m) { m.set_unicode(0x0065, "r@x.org").set_unicode(0x0C1A, "N").set_unicode(0x0042, "R"); },

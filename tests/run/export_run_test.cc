@@ -20,12 +20,7 @@ class ExportRunTest : public ExportTest {};
 TEST_F(ExportRunTest, RefusalsTouchNeitherLibpffNorTheOutput) {
   const std::wstring out = Wide(output_dir());
   const std::wstring missing = Wide(work()) + L"/absent \u00e9.pst";
-  const struct {
-    const wchar_t* pst;
-    const wchar_t* dir;
-    int32_t result;
-    std::string err;
-  } rows[] = {
+  const struct { const wchar_t *pst, *dir; int32_t result; std::string err; } rows[] = {
       {nullptr, out.c_str(), -10, "Erreur: argument null\n"},
       {L"/tmp/a.pst", nullptr, -10, "Erreur: argument null\n"},
       {missing.c_str(), out.c_str(), -1,
@@ -52,11 +47,7 @@ TEST_F(ExportRunTest, RunLevelFailures) {
   const std::string both = walk + "MAIL 2 OK -> " + Dir(2) + "\n";
   const std::string end = "Termine. Nombre de mails exportes: ";
   const struct {
-    const char* function;
-    int nth;
-    Fault fault;
-    int32_t result;
-    std::string out, err, subjects;
+    const char* function; int nth; Fault fault; int32_t result; std::string out, err, subjects;
   } rows[] = {
       {"libpff_file_initialize", 1, Fault::kError, -2, version,
        "Erreur initialize\nlibpff_file_initialize: invalid file.\n", ""},

@@ -52,12 +52,7 @@ TEST_F(RecordSetScanTest, FailuresLeaveOutOnlyWhatTheyHide) {
   const std::string set = head + "\r\n[record_set 0] entries=8\r\n";
   const std::string entries = kEntries;
   const std::string tail = "\r\nsub_items=0\r\n\r\n[final]";
-  const struct {
-    const char* function;
-    int nth;
-    Fault fault;
-    std::string dump;
-  } rows[] = {
+  const struct { const char* function; int nth; Fault fault; std::string dump; } rows[] = {
       {"libpff_item_get_number_of_record_sets", 1, Fault::kError, "archive=Inbox2019\r\n" + tail},
       {"libpff_item_get_record_set_by_index", 1, Fault::kError, head + tail},
       {"libpff_item_get_record_set_by_index", 1, Fault::kNullObject, head + tail},
@@ -69,7 +64,10 @@ TEST_F(RecordSetScanTest, FailuresLeaveOutOnlyWhatTheyHide) {
            entries.substr(102) + tail},
       {"libpff_record_entry_get_entry_type", 1, Fault::kError,
        set + "entry=0x0000 value_type=0x0003 size=4 value=1\r\n" + entries.substr(47) + tail},
+      // Recipients libpff cannot give leave no section.
       {"libpff_message_get_recipients", 1, Fault::kError, set + entries + "\r\n[final]"},
+      {"libpff_message_get_recipients", 1, Fault::kNullObject, set + entries + "\r\n[final]"},
+      {"libpff_item_get_number_of_record_sets", 2, Fault::kError, set + entries + "\r\n[final]"},
       // Unreadable direct properties leave the record scan alone.
       {"libpff_item_get_entry_value_32bit", 0, Fault::kError, set + entries + tail},
       {"libpff_item_get_entry_value_utf8_string_size", 0, Fault::kError, set + entries + tail},

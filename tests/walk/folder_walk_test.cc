@@ -26,11 +26,7 @@ class FolderWalkTest : public ExportTest {
 
 TEST_F(FolderWalkTest, FailuresCostOnlyWhatTheyHide) {
   const struct {
-    const char* function;
-    int nth;
-    Fault fault;
-    const char* subjects;
-    std::string err;
+    const char* function; int nth; Fault fault; const char* subjects; std::string err;
   } rows[] = {
       {"", 0, Fault::kError, "R,A,B,C", ""},
       {"libpff_folder_get_number_of_sub_messages", 4, Fault::kError, "R,C", ""},
@@ -82,8 +78,9 @@ TEST_F(ExportTest, FolderNamedByTheStoreIsWalkedUnderBothLabels) {
                          "\nParcours TOP_OF_PERSONAL_FOLDERS\nMAIL 3 OK -> " + Dir(3) +
                          "\nTermine. Nombre de mails exportes: 3\n");
   EXPECT_EQ(Subjects(), "once,once,once");
-  EXPECT_EQ(ExportFailing("libpff_file_get_item_by_identifier", 1, Fault::kError).err, "Impossible d'ouvrir dossier par identifiant\n"
-                          "libpff_file_get_item_by_identifier: invalid file.\n");
+  EXPECT_EQ(ExportFailing("libpff_file_get_item_by_identifier", 1, Fault::kError).err,
+            "Impossible d'ouvrir dossier par identifiant\n"
+            "libpff_file_get_item_by_identifier: invalid file.\n");
   EXPECT_EQ(Subjects(), "once,once");
 }
 
