@@ -91,6 +91,18 @@ void scan_record_set(libpff_record_set_t* record_set, int index,
 
 }  // namespace
 
+void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields,
+                        std::ostream* out) {
+  libpff_error_t* error = nullptr;
+  RecordSetHandle record_set;
+  if (!obtained(libpff_item_get_record_set_by_index(item, set_index, record_set.out(), &error),
+                record_set)) {
+    discard_error(&error);
+    return;
+  }
+  scan_record_set(record_set.get(), set_index, fields, out);
+}
+
 void scan_record_sets(libpff_item_t* item, MessageFields& fields, std::ostream* out) {
   libpff_error_t* error = nullptr;
   int set_count = 0;
@@ -99,26 +111,7 @@ void scan_record_sets(libpff_item_t* item, MessageFields& fields, std::ostream* 
     return;
   }
   if (out != nullptr) *out << "record_sets=" << std::to_string(set_count) << kCrLf;
-  for (int i = 0; i < set_count; ++i) {
-    RecordSetHandle record_set;
-    if (!obtained(libpff_item_get_record_set_by_index(item, i, record_set.out(), &error),
-                  record_set)) {
-      discard_error(&error);
-      continue;
-    }
-    scan_record_set(record_set.get(), i, fields, out);
-  }
-}
-
-void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields) {
-  libpff_error_t* error = nullptr;
-  RecordSetHandle record_set;
-  if (!obtained(libpff_item_get_record_set_by_index(item, set_index, record_set.out(), &error),
-                record_set)) {
-    discard_error(&error);
-    return;
-  }
-  scan_record_set(record_set.get(), set_index, fields, nullptr);
+  for (int i = 0; i < set_count; ++i) scan_record_set_at(item, i, fields, out);
 }
 
 std::optional<uint32_t> parse_importance(const std::string& text) {

@@ -23,10 +23,11 @@ namespace quillmar {
 // number of record sets cannot be read, nothing is written or changed.
 void scan_record_sets(libpff_item_t* item, MessageFields& fields, std::ostream* out);
 
-// Applies collect_field to each entry of record set set_index of item, as
-// scan_record_sets does, writing nothing; a set that cannot be obtained
-// changes nothing.
-void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields);
+// The part of scan_record_sets for record set set_index alone: its empty
+// line, "[record_set i] entries=M" and entry lines when out is not null. A
+// set that cannot be obtained changes and writes nothing.
+void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields,
+                        std::ostream* out = nullptr);
 
 // Folds the rendered value text of one entry into fields. The text is
 // trimmed first; empty text changes nothing. Sender types, subject, the three
