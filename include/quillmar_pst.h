@@ -29,7 +29,9 @@ extern "C" {
 /* Result codes of pst_export_to_txt_w; 0 or more is a message count. */
 #define PST_EXPORT_ERR_ARCHIVE_NOT_FOUND (-1)  /* pst_path does not exist */
 #define PST_EXPORT_ERR_LIBPFF_INIT (-2)        /* libpff could not create its file object */
-#define PST_EXPORT_ERR_ARCHIVE_OPEN (-3)       /* libpff could not open the archive */
+#define PST_EXPORT_ERR_ARCHIVE_OPEN (-3)       /* pst_path is not a regular file, libpff could
+                                                  not open it, or neither its root folder nor
+                                                  its message store could be read */
 #define PST_EXPORT_ERR_NULL_ARGUMENT (-10)     /* pst_path or output_dir is NULL */
 #define PST_EXPORT_ERR_STD_EXCEPTION (-100)    /* a standard exception ended the run */
 #define PST_EXPORT_ERR_UNKNOWN_EXCEPTION (-101) /* any other exception ended the run */

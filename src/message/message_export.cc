@@ -31,8 +31,8 @@ void remove_directory_tree(const std::filesystem::path& directory) {
   if (error) throw std::filesystem::filesystem_error("remove_all", directory, error);
 }
 
-// mail.ok is an empty marker written before mail.txt; its failure is not
-// reported.
+// mail.ok is an empty marker written last: present, it says the message's
+// export finished. Its failure is not reported.
 void write_marker(const std::filesystem::path& directory) {
   write_whole_file(directory / kMailOkFileName, std::string_view());
 }
@@ -87,7 +87,6 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
     return false;
   }
 
-  write_marker(directory);
   // A mail.txt that cannot be written in full (a full disk included) is a
   // failed export, not a success: the number stays for the next message.
   if (!write_whole_file(directory / kMailTextFileName, format_mail_text(fields))) {
@@ -96,8 +95,9 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
   }
   if (!fields.headers.empty()) write_whole_file(directory / kHeadersFileName, fields.headers);
   export_attachments(message, directory);
+  write_marker(directory);
 
-  std::cout << "MAIL " << number << " OK -> " << directory.string() << "\n";
+  std::cout << "MAIL " << std::to_string(number) << " OK -> " << directory.string() << "\n";
   ++context.mail_number;
   return true;
 }

@@ -1,5 +1,7 @@
 #include "run/export_run.h"
 
+#include <time.h>
+
 #include <filesystem>
 #include <iostream>
 
@@ -58,28 +60,32 @@ std::wstring_view stem_of(std::wstring_view name) {
   return name.substr(0, dot);
 }
 
-void walk_root_folder(libpff_file_t* file, MailExportContext& context) {
+// False when libpff cannot give the root folder.
+bool walk_root_folder(libpff_file_t* file, MailExportContext& context) {
   libpff_error_t* error = nullptr;
   ItemHandle root;
   if (!obtained(libpff_file_get_root_folder(file, root.out(), &error), root)) {
     report_libpff_error("Root folder non lisible", &error);
-    return;
+    return false;
   }
   std::cout << "Parcours root_folder\n";
   walk_folder(root.get(), context);
+  return true;
 }
 
-void walk_message_store(libpff_file_t* file, MailExportContext& context) {
+// False when libpff cannot give the message store.
+bool walk_message_store(libpff_file_t* file, MailExportContext& context) {
   libpff_error_t* error = nullptr;
   ItemHandle store;
   if (!obtained(libpff_file_get_message_store(file, store.out(), &error), store)) {
     report_libpff_error("Message store non lisible", &error);
-    return;
+    return false;
   }
   std::cout << "Message store OK\n";
   walk_folder_by_identifier(file, store.get(), kEntryFolderIdentifier, "IPM_SUBTREE", context);
   walk_folder_by_identifier(file, store.get(), kEntryFolderIdentifier,
                             "TOP_OF_PERSONAL_FOLDERS", context);
+  return true;
 }
 
 }  // namespace
@@ -99,6 +105,14 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
     std::cerr << "PST introuvable: " << archive_utf8 << "\n";
     return PST_EXPORT_ERR_ARCHIVE_NOT_FOUND;
   }
+  // libpff would wait for ever on a pipe; a directory or device is no archive.
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(archive_path, ignored)) {
+    std::cerr << "PST illisible, pas un fichier: " << archive_utf8 << "\n";
+    return PST_EXPORT_ERR_ARCHIVE_OPEN;
+  }
+  // localtime_r reads the time zone as the last tzset left it.
+  tzset();
   MailExportContext context;
   context.output_root = std::filesystem::path(wide_to_utf8(output_dir));
   create_directory_tree(context.output_root);
@@ -119,12 +133,16 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
   file.mark_open();
   context.mail_number = 1;
 
-  walk_root_folder(file.get(), context);
-  walk_message_store(file.get(), context);
+  const bool root_read = walk_root_folder(file.get(), context);
+  const bool store_read = walk_message_store(file.get(), context);
   file.release();
 
   const int32_t exported = context.mail_number - 1;
-  std::cout << "Termine. Nombre de mails exportes: " << exported << "\n";
+  std::cout << "Termine. Nombre de mails exportes: " << std::to_string(exported) << "\n";
+  if (!root_read && !store_read) {
+    std::cerr << "Rien n'a pu etre lu dans le PST: " << archive_utf8 << "\n";
+    return PST_EXPORT_ERR_ARCHIVE_OPEN;
+  }
   return exported;
 }
 

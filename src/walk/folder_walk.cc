@@ -51,13 +51,14 @@ void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPat
 void enter_sub_folder(libpff_item_t* sub_folder, MailExportContext& context,
                       FolderPath& path) {
   if (path.size() >= static_cast<size_t>(kMaxFolderDepth)) {
-    std::cerr << "Sous-dossier ignore: profondeur maximale de " << kMaxFolderDepth
+    std::cerr << "Sous-dossier ignore: profondeur maximale de " << std::to_string(kMaxFolderDepth)
               << " atteinte\n";
     return;
   }
   const std::optional<uint32_t> identifier = folder_identifier(sub_folder);
   if (identifier && std::find(path.begin(), path.end(), *identifier) != path.end()) {
-    std::cerr << "Sous-dossier ignore: boucle sur le dossier id=" << *identifier << "\n";
+    std::cerr << "Sous-dossier ignore: boucle sur le dossier id=" << std::to_string(*identifier)
+              << "\n";
     return;
   }
   path.push_back(identifier.value_or(0));
@@ -99,7 +100,7 @@ void walk_folder_by_identifier(libpff_file_t* file, libpff_item_t* store,
                                uint32_t entry_type, const char* label,
                                MailExportContext& context) {
   const uint32_t identifier = read_u32_property(store, entry_type, 0);
-  std::cout << label << " id=" << identifier << "\n";
+  std::cout << label << " id=" << std::to_string(identifier) << "\n";
   if (identifier == 0) return;
 
   libpff_error_t* error = nullptr;

@@ -74,6 +74,27 @@ TEST_F(ExportRunTest, RunLevelFailures) {
     EXPECT_EQ(run.err, row.err);
     EXPECT_EQ(Subjects(), row.subjects);
   }
+  // The last row stopped in message 1's attachments: mail.txt is there, mail.ok is not.
+  EXPECT_FALSE(fs::exists(fs::path(Dir(1)) / "mail.ok"));
+}
+
+// A path that is not a regular file is refused before libpff sees it; an
+// archive of which neither the root folder nor the store can be read gives
+// the same result, after the lines of the run.
+TEST_F(ExportRunTest, UnreadableArchivesGiveMinusThree) {
+  const RunOutput directory = ExportWith(Wide(work()).c_str(), Wide(output_dir()).c_str());
+  EXPECT_EQ(directory.result, -3);
+  EXPECT_EQ(directory.err, "PST illisible, pas un fichier: " + work().string() + "\n");
+  EXPECT_FALSE(fs::exists(output_dir()));
+  AddMail("un");
+  libpff_faults::inject("libpff_file_get_root_folder", 1, Fault::kError);
+  libpff_faults::inject("libpff_file_get_message_store", 1, Fault::kError);
+  const RunOutput run = Export();
+  EXPECT_EQ(run.result, -3);
+  EXPECT_EQ(run.out, "libpff version: 20180714\nTermine. Nombre de mails exportes: 0\n");
+  EXPECT_EQ(run.err, "Root folder non lisible\nlibpff_file_get_root_folder: invalid file.\n"
+                     "Message store non lisible\nlibpff_file_get_message_store: invalid file.\n"
+                     "Rien n'a pu etre lu dans le PST: " + archive_path().string() + "\n");
 }
 
 TEST(DeriveArchiveName, TakesTheSanitizedUtf8StemOfTheLastComponent) {

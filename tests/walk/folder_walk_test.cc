@@ -1,6 +1,8 @@
 // The folder walk: visiting order and numbering, what each unreadable count,
 // message, folder or identifier costs, the walks of the folders the message
 // store names, and the guard against looping or absurdly deep folders.
+#include <iostream>
+#include <locale>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -64,12 +66,20 @@ TEST_F(ExportTest, FoldersDeeperThanTheLimitAreReportedNotWalked) {
   EXPECT_EQ(run.err, "Sous-dossier ignore: profondeur maximale de 256 atteinte\n");
 }
 
+// Groups every digit, as a host's locale may.
+struct DigitGrouping : std::numpunct<char> {
+  std::string do_grouping() const override { return "\1"; }
+};
+
 // A store whose 0x35E0 is a 32-bit folder identifier: that folder is walked
-// again under both labels, so its message is written three times.
+// again under both labels, so its message is written three times. Numbers
+// are written whatever locale the host gave the console.
 TEST_F(ExportTest, FolderNamedByTheStoreIsWalkedUnderBothLabels) {
   AddMail("once");
   archive_.set_store_folder_identifier(&inbox());
+  const std::locale host = std::cout.imbue(std::locale(std::locale::classic(), new DigitGrouping));
   const RunOutput run = Export();
+  std::cout.imbue(host);
   const std::string id = std::to_string(inbox().nid());
   EXPECT_EQ(run.out, "libpff version: 20180714\nParcours root_folder\nMAIL 1 OK -> " + Dir(1) +
                          "\nMessage store OK\nIPM_SUBTREE id=" + id +
