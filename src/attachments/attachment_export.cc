@@ -72,9 +72,9 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstrea
 }
 
 void export_attachment(libpff_item_t* attachment, int32_t number,
-                       const std::filesystem::path& directory) {
+                       const std::filesystem::path& directory, NextSuffixes& next_suffix) {
   const std::string file_name = choose_attachment_file_name(
-      directory, read_attachment_name(attachment, number), number);
+      directory, read_attachment_name(attachment, number), number, next_suffix);
   libpff_error_t* error = nullptr;
   size64_t size = 0;
   if (libpff_attachment_get_data_size(attachment, &size, &error) != 1 || size == 0) {
@@ -105,15 +105,19 @@ std::string read_attachment_name(libpff_item_t* attachment, int32_t number) {
 }
 
 std::string choose_attachment_file_name(const std::filesystem::path& directory,
-                                        std::string candidate, int32_t number) {
+                                        std::string candidate, int32_t number,
+                                        NextSuffixes& next_suffix) {
   std::string name = sanitize_file_name(std::move(candidate));
   if (name.empty() || name == kDefaultFileName) name = default_attachment_name(number);
   const SplitName parts = split_extension(name);
   name = fitted_name(parts, std::string());
   if (!path_exists(directory / name)) return name;
-  for (uint64_t k = 2;; ++k) {
+  for (uint64_t& k = next_suffix.try_emplace(name, 2).first->second;; ++k) {
     std::string numbered = fitted_name(parts, "_" + std::to_string(k));
-    if (!path_exists(directory / numbered)) return numbered;
+    if (!path_exists(directory / numbered)) {
+      ++k;
+      return numbered;
+    }
   }
 }
 
@@ -126,6 +130,7 @@ void export_attachments(libpff_item_t* message, const std::filesystem::path& mes
   }
   const std::filesystem::path directory = message_dir / kAttachmentDirName;
   create_directory_tree(directory);
+  NextSuffixes next_suffix;
   for (int i = 0; i < count; ++i) {
     ItemHandle attachment;
     if (!obtained(libpff_message_get_attachment(message, i, attachment.out(), &error),
@@ -133,7 +138,7 @@ void export_attachments(libpff_item_t* message, const std::filesystem::path& mes
       discard_error(&error);
       continue;
     }
-    export_attachment(attachment.get(), i + 1, directory);
+    export_attachment(attachment.get(), i + 1, directory, next_suffix);
   }
 }
 

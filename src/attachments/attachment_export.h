@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 
 #include <libpff.h>
 
@@ -31,13 +32,20 @@ std::string default_attachment_name(int32_t number);
 // name. A name entry that reads successfully is returned even when empty.
 std::string read_attachment_name(libpff_item_t* attachment, int32_t number);
 
+// For one directory, the next "_k" suffix to try for each name that needed
+// one: files are only added while a message is exported, so the suffixes
+// below it are all taken, and n attachments of one name cost O(n) look-ups
+// in all instead of O(n^2).
+using NextSuffixes = std::unordered_map<std::string, uint64_t>;
+
 // A file name not yet present in directory: candidate sanitized (the default
 // name for "fichier" or empty), shortened at a UTF-8 boundary to fit
 // kMaxFileNameBytes while keeping its extension, then suffixed "_2", "_3"...
-// before the extension until it is free. Throws filesystem_error naming
-// "exists" when the file system cannot tell.
+// before the extension until it is free. next_suffix belongs to directory.
+// Throws filesystem_error naming "exists" when the file system cannot tell.
 std::string choose_attachment_file_name(const std::filesystem::path& directory,
-                                        std::string candidate, int32_t number);
+                                        std::string candidate, int32_t number,
+                                        NextSuffixes& next_suffix);
 
 }  // namespace quillmar
 
