@@ -18,15 +18,6 @@ namespace {
 // Attachment names are read with flag 0, whatever the other readers pass.
 constexpr uint8_t kAttachmentNameFlags = 0;
 
-// Length of the longest prefix of text of at most limit bytes that does not
-// end inside a UTF-8 sequence.
-size_t utf8_prefix_length(const std::string& text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t length = limit;
-  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-  return length;
-}
-
 struct SplitName {
   std::string stem;
   std::string extension;  // from the last '.', unless that '.' starts the name

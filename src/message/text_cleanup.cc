@@ -50,6 +50,13 @@ std::string clean_subject(std::string subject) {
   return subject;
 }
 
+size_t utf8_prefix_length(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t length = limit;
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
+
 std::string sanitize_file_name(std::string name) {
   for (char& c : name) {
     unsigned char byte = static_cast<unsigned char>(c);

@@ -1,9 +1,10 @@
-// Byte-level text helpers shared by the whole library. They look at single
-// bytes only, never decode UTF-8 and never change a byte of 0x80 or above.
+// Byte-level text helpers shared by the whole library. They never decode
+// UTF-8 and never change a byte of 0x80 or above.
 // White space is exactly TAB, LF, VT, FF, CR and blank, whatever the locale.
 #ifndef QUILLMAR_MESSAGE_TEXT_CLEANUP_H_
 #define QUILLMAR_MESSAGE_TEXT_CLEANUP_H_
 
+#include <cstddef>
 #include <string>
 
 namespace quillmar {
@@ -24,6 +25,10 @@ std::string to_ascii_lower(std::string text);
 // One-line subject: control bytes other than TAB dropped, then trimmed;
 // "(sans sujet)" when nothing is left. Idempotent.
 std::string clean_subject(std::string subject);
+
+// Length of the longest prefix of text of at most limit bytes that does not
+// end inside a UTF-8 sequence (the one place these helpers look at UTF-8).
+size_t utf8_prefix_length(const std::string& text, size_t limit);
 
 // One safe file-name component: the nine forbidden bytes \ / : * ? " < > |
 // and control bytes become '_', blanks are trimmed, any trailing run of dots

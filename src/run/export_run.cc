@@ -91,7 +91,9 @@ bool walk_message_store(libpff_file_t* file, MailExportContext& context) {
 }  // namespace
 
 std::string derive_archive_name(std::wstring_view pst_path) {
-  return sanitize_file_name(wide_to_utf8(stem_of(file_name_component(pst_path))));
+  std::string name = sanitize_file_name(wide_to_utf8(stem_of(file_name_component(pst_path))));
+  name.resize(utf8_prefix_length(name, kMaxArchiveNameBytes));
+  return name;
 }
 
 int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {

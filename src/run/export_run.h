@@ -2,15 +2,20 @@
 #ifndef QUILLMAR_RUN_EXPORT_RUN_H_
 #define QUILLMAR_RUN_EXPORT_RUN_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace quillmar {
 
+// Longest archive name: with "_" and the widest message number (10 digits),
+// a message directory name still fits 255 bytes.
+inline constexpr size_t kMaxArchiveNameBytes = 244;
+
 // The archive's file stem (text after the last '/' or '\\', without its
-// extension; a leading '.' does not start one) converted to UTF-8 and
-// sanitized as a file name.
+// extension; a leading '.' does not start one) converted to UTF-8, sanitized
+// as a file name, and cut at a UTF-8 boundary to kMaxArchiveNameBytes.
 std::string derive_archive_name(std::wstring_view pst_path);
 
 // Runs the export of pst_path into output_dir and returns the number of

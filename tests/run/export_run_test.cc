@@ -107,6 +107,12 @@ TEST(DeriveArchiveName, TakesTheSanitizedUtf8StemOfTheLastComponent) {
   for (const auto& row : rows) {
     EXPECT_EQ(quillmar::derive_archive_name(row.path), row.name) << testing::PrintToString(row.path);
   }
+  // Cut to 244 bytes so that a message directory name fits 255, never inside a character.
+  const std::wstring e_acute(300, L'\u00e9');
+  std::string cut;
+  for (int i = 0; i < 122; ++i) cut += "\xC3\xA9";
+  EXPECT_EQ(quillmar::derive_archive_name(L"d/" + e_acute + L".pst"), cut);
+  EXPECT_EQ(quillmar::derive_archive_name(L"d/a" + e_acute), "a" + cut.substr(2));
 }
 
 }  // namespace
