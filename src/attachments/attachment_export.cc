@@ -11,6 +11,7 @@
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
 #include "properties/property_reader.h"
+#include "run/libpff_report.h"
 
 namespace quillmar {
 namespace {
@@ -41,7 +42,10 @@ std::string fitted_name(SplitName parts, const std::string& suffix) {
   return parts.stem + suffix + parts.extension;
 }
 
-void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstream& file) {
+// Copies size bytes of data into file; a read that fails or ends early is
+// reported, naming path, and leaves the bytes copied so far.
+void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstream& file,
+                          const std::filesystem::path& path) {
   libpff_error_t* error = nullptr;
   // Every read asks for at most min(size, chunk) bytes, so a smaller buffer
   // serves a small attachment without zero-filling a whole chunk.
@@ -53,7 +57,7 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstrea
     const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.data(),
                                                             wanted, &error);
     if (read < 1) {
-      discard_error(&error);
+      report_libpff_error(("Lecture de piece jointe interrompue: " + path.string()).c_str(), &error);
       return;
     }
     const size_t got = std::min(static_cast<size_t>(read), wanted);
@@ -68,13 +72,14 @@ void export_attachment(libpff_item_t* attachment, int32_t number,
       directory, read_attachment_name(attachment, number), number, next_suffix);
   libpff_error_t* error = nullptr;
   size64_t size = 0;
-  if (libpff_attachment_get_data_size(attachment, &size, &error) != 1 || size == 0) {
-    discard_error(&error);
+  if (libpff_attachment_get_data_size(attachment, &size, &error) != 1) {
+    report_libpff_error("Erreur lecture taille de piece jointe", &error);
     return;
   }
+  if (size == 0) return;
   std::ofstream file(directory / file_name, std::ios::binary | std::ios::trunc);
   if (!file) return;
-  copy_attachment_data(attachment, size, file);
+  copy_attachment_data(attachment, size, file, directory / file_name);
 }
 
 }  // namespace
@@ -115,8 +120,8 @@ std::string choose_attachment_file_name(const std::filesystem::path& directory,
 void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir) {
   libpff_error_t* error = nullptr;
   int count = 0;
-  if (libpff_message_get_number_of_attachments(message, &count, &error) != 1 || count < 1) {
-    discard_error(&error);
+  if (libpff_message_get_number_of_attachments(message, &count, &error) != 1) {
+    report_libpff_error("Erreur lecture nombre de pieces jointes", &error);
     count = 0;
   }
   const std::filesystem::path directory = message_dir / kAttachmentDirName;
@@ -126,7 +131,7 @@ void export_attachments(libpff_item_t* message, const std::filesystem::path& mes
     ItemHandle attachment;
     if (!obtained(libpff_message_get_attachment(message, i, attachment.out(), &error),
                   attachment)) {
-      discard_error(&error);
+      report_libpff_error("Erreur lecture piece jointe", &error);
       continue;
     }
     export_attachment(attachment.get(), i + 1, directory, next_suffix);

@@ -20,9 +20,11 @@ inline constexpr size_t kMaxFileNameBytes = 255;
 
 // Creates message_dir/pj (throws filesystem_error naming
 // "create_directories" on failure), then copies each readable attachment of
-// non-zero size into a file named by choose_attachment_file_name. Attachments
-// that cannot be opened, measured or written are skipped silently; a failed
-// read leaves the bytes copied so far.
+// non-zero size into a file named by choose_attachment_file_name. A count or
+// attachment that cannot be read, and a data read that fails or ends before
+// the size libpff gave, are reported on standard error with libpff's text; a
+// file that cannot be created is skipped silently; a failed read leaves the
+// bytes copied so far.
 void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir);
 
 // "piece_jointe_" + number padded to 4 digits + ".bin".

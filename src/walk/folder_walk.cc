@@ -32,7 +32,7 @@ void walk_messages(libpff_item_t* folder, MailExportContext& context) {
   libpff_error_t* error = nullptr;
   int count = 0;
   if (libpff_folder_get_number_of_sub_messages(folder, &count, &error) != 1) {
-    discard_error(&error);
+    report_libpff_error("Erreur lecture nombre de messages", &error);
     return;
   }
   for (int i = 0; i < count; ++i) {
@@ -70,7 +70,7 @@ void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderP
   libpff_error_t* error = nullptr;
   int count = 0;
   if (libpff_folder_get_number_of_sub_folders(folder, &count, &error) != 1) {
-    discard_error(&error);
+    report_libpff_error("Erreur lecture nombre de sous-dossiers", &error);
     return;
   }
   for (int j = 0; j < count; ++j) {

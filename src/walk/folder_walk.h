@@ -15,8 +15,8 @@ namespace quillmar {
 inline constexpr int kMaxFolderDepth = 256;
 
 // Exports the messages of folder in index order, then walks each sub-folder
-// the same way. An unreadable message or sub-folder is reported on standard
-// error and skipped; an unreadable count is skipped silently. A sub-folder
+// the same way. An unreadable message, sub-folder or count is reported on
+// standard error with libpff's text, and skipped. A sub-folder
 // deeper than kMaxFolderDepth, or whose identifier is already on the path
 // being walked, is reported and not entered. folder is borrowed.
 void walk_folder(libpff_item_t* folder, MailExportContext& context);

@@ -84,9 +84,9 @@ TEST_F(AttachmentExportTest, NamesAreSanitizedDefaultedAndMadeUnique) {
 }
 
 // Attachments 1 and 3 are small and nameless, 2 is 2,500,000 bytes copied in
-// reads of at most 1 MiB. What cannot be read is skipped; the others keep
-// their numbers. A read that fails stops the copy; the file keeps what was
-// written.
+// reads of at most 1 MiB. What cannot be read is reported and skipped; the
+// others keep their numbers. A read that fails stops the copy, reported; the
+// file keeps what was written.
 TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheirPart) {
   std::string big(2500000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
@@ -96,27 +96,38 @@ TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheir
   message.add_attachment({"", "", "three"});
   const std::string mib = big.substr(0, 1048576);
   const Files all = {{"piece_jointe_0001.bin", "one"}, {"big.bin", big}, {"piece_jointe_0003.bin", "three"}};
-  const struct { const char* function; int nth; Fault fault; Files files; int reads; } rows[] = {
-      {"", 0, Fault::kError, all, 5},
-      {"libpff_message_get_number_of_attachments", 1, Fault::kError, {}, 0},
+  const std::string stopped = "Lecture de piece jointe interrompue: " + Dir(1) + "/pj/";
+  const struct {
+    const char* function; int nth; Fault fault; Files files; int reads; std::string err;
+  } rows[] = {
+      {"", 0, Fault::kError, all, 5, ""},
+      {"libpff_message_get_number_of_attachments", 1, Fault::kError, {}, 0,
+       "Erreur lecture nombre de pieces jointes\n"
+       "libpff_message_get_number_of_attachments: invalid message.\n"},
       {"libpff_message_get_attachment", 2, Fault::kError,
-       {{"piece_jointe_0001.bin", "one"}, {"piece_jointe_0003.bin", "three"}}, 2},
+       {{"piece_jointe_0001.bin", "one"}, {"piece_jointe_0003.bin", "three"}}, 2,
+       "Erreur lecture piece jointe\nlibpff_message_get_attachment: invalid message.\n"},
       {"libpff_message_get_attachment", 1, Fault::kNullObject,
-       {{"big.bin", big}, {"piece_jointe_0003.bin", "three"}}, 4},
-      // A read shorter than asked for does not end the copy; the next one does.
-      {"libpff_attachment_get_data_size", 1, Fault::kValue, all, 6},
+       {{"big.bin", big}, {"piece_jointe_0003.bin", "three"}}, 4, "Erreur lecture piece jointe\n"},
+      // A read shorter than asked for does not end the copy; the next one does,
+      // before the size libpff gave.
+      {"libpff_attachment_get_data_size", 1, Fault::kValue, all, 6,
+       stopped + "piece_jointe_0001.bin\n"},
       {"libpff_attachment_get_data_size", 2, Fault::kError,
-       {{"piece_jointe_0001.bin", "one"}, {"piece_jointe_0003.bin", "three"}}, 2},
+       {{"piece_jointe_0001.bin", "one"}, {"piece_jointe_0003.bin", "three"}}, 2,
+       "Erreur lecture taille de piece jointe\nlibpff_attachment_get_data_size: invalid attachment.\n"},
       {"libpff_attachment_data_read_buffer", 3, Fault::kError,
-       {{"piece_jointe_0001.bin", "one"}, {"big.bin", mib}, {"piece_jointe_0003.bin", "three"}}, 4},
+       {{"piece_jointe_0001.bin", "one"}, {"big.bin", mib}, {"piece_jointe_0003.bin", "three"}}, 4,
+       stopped + "big.bin\nlibpff_attachment_data_read_buffer: invalid attachment.\n"},
       {"libpff_attachment_data_read_buffer", 2, Fault::kNotAvailable,
-       {{"piece_jointe_0001.bin", "one"}, {"big.bin", ""}, {"piece_jointe_0003.bin", "three"}}, 3},
+       {{"piece_jointe_0001.bin", "one"}, {"big.bin", ""}, {"piece_jointe_0003.bin", "three"}}, 3,
+       stopped + "big.bin\n"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.function) + " #" + std::to_string(row.nth));
     const RunOutput run = ExportFailing(row.function, row.nth, row.fault, 1048576);
     EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, row.err);
     EXPECT_TRUE(Attachments(1) == row.files);
     EXPECT_EQ(libpff_faults::calls("libpff_attachment_data_read_buffer"), row.reads);
   }

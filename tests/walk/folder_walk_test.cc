@@ -31,8 +31,11 @@ TEST_F(FolderWalkTest, FailuresCostOnlyWhatTheyHide) {
     const char* function; int nth; Fault fault; const char* subjects; std::string err;
   } rows[] = {
       {"", 0, Fault::kError, "R,A,B,C", ""},
-      {"libpff_folder_get_number_of_sub_messages", 4, Fault::kError, "R,C", ""},
-      {"libpff_folder_get_number_of_sub_folders", 4, Fault::kError, "R,A,B", ""},
+      {"libpff_folder_get_number_of_sub_messages", 4, Fault::kError, "R,C",
+       "Erreur lecture nombre de messages\nlibpff_folder_get_number_of_sub_messages: invalid folder.\n"},
+      {"libpff_folder_get_number_of_sub_folders", 4, Fault::kError, "R,A,B",
+       "Erreur lecture nombre de sous-dossiers\n"
+       "libpff_folder_get_number_of_sub_folders: invalid folder.\n"},
       {"libpff_folder_get_sub_message", 2, Fault::kError, "R,B,C",
        "Erreur lecture message\nlibpff_folder_get_sub_message: invalid folder.\n"},
       {"libpff_folder_get_sub_message", 3, Fault::kNullObject, "R,A,C", "Erreur lecture message\n"},
