@@ -77,9 +77,10 @@ void export_attachment(libpff_item_t* attachment, int32_t number,
     return;
   }
   if (size == 0) return;
-  std::ofstream file(directory / file_name, std::ios::binary | std::ios::trunc);
+  const std::filesystem::path path = directory / file_name;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) return;
-  copy_attachment_data(attachment, size, file, directory / file_name);
+  copy_attachment_data(attachment, size, file, path);
 }
 
 }  // namespace
