@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -42,9 +41,10 @@ std::string fitted_name(SplitName parts, const std::string& suffix) {
   return parts.stem + suffix + parts.extension;
 }
 
-// Copies size bytes of data into file; a read that fails or ends early is
-// reported, naming path, and leaves the bytes copied so far.
-void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstream& file,
+// Copies size bytes of data into file. A read that fails or ends early is
+// reported, naming path, and keeps the bytes copied so far; a write that
+// fails stops the copy and is the caller's to report.
+void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& file,
                           const std::filesystem::path& path) {
   libpff_error_t* error = nullptr;
   // Every read asks for at most min(size, chunk) bytes, so a smaller buffer
@@ -52,7 +52,7 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstrea
   std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kAttachmentChunkSize)), 0);
   libpff_attachment_data_seek_offset(attachment, 0, SEEK_SET, nullptr);
   uint64_t remaining = size;
-  while (remaining != 0) {
+  while (remaining != 0 && file.error() == 0) {
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(remaining, buffer.size()));
     const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.data(),
                                                             wanted, &error);
@@ -61,7 +61,7 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, std::ofstrea
       return;
     }
     const size_t got = std::min(static_cast<size_t>(read), wanted);
-    file.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(got));
+    file.append(std::string_view(reinterpret_cast<const char*>(buffer.data()), got));
     remaining -= got;
   }
 }
@@ -78,9 +78,9 @@ void export_attachment(libpff_item_t* attachment, int32_t number,
   }
   if (size == 0) return;
   const std::filesystem::path path = directory / file_name;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return;
+  NewFile file(path);
   copy_attachment_data(attachment, size, file, path);
+  if (const int failure = file.close()) report_write_failure(path, failure);
 }
 
 }  // namespace
@@ -108,10 +108,10 @@ std::string choose_attachment_file_name(const std::filesystem::path& directory,
   if (name.empty() || name == kDefaultFileName) name = default_attachment_name(number);
   const SplitName parts = split_extension(name);
   name = fitted_name(parts, std::string());
-  if (!path_exists(directory / name)) return name;
+  if (!name_taken(directory / name)) return name;
   for (uint64_t& k = next_suffix.try_emplace(name, 2).first->second;; ++k) {
     std::string numbered = fitted_name(parts, "_" + std::to_string(k));
-    if (!path_exists(directory / numbered)) {
+    if (!name_taken(directory / numbered)) {
       ++k;
       return numbered;
     }

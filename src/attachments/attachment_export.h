@@ -22,9 +22,10 @@ inline constexpr size_t kMaxFileNameBytes = 255;
 // "create_directories" on failure), then copies each readable attachment of
 // non-zero size into a file named by choose_attachment_file_name. A count or
 // attachment that cannot be read, and a data read that fails or ends before
-// the size libpff gave, are reported on standard error with libpff's text; a
-// file that cannot be created is skipped silently; a failed read leaves the
-// bytes copied so far.
+// the size libpff gave, are reported on standard error with libpff's text,
+// and a failed read leaves the bytes copied so far. A file that cannot be
+// created or written in full is reported with the system's reason and
+// removed.
 void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir);
 
 // "piece_jointe_" + number padded to 4 digits + ".bin".
@@ -40,10 +41,10 @@ std::string read_attachment_name(libpff_item_t* attachment, int32_t number);
 // in all instead of O(n^2).
 using NextSuffixes = std::unordered_map<std::string, uint64_t>;
 
-// A file name not yet present in directory: candidate sanitized (the default
-// name for "fichier" or empty), shortened at a UTF-8 boundary to fit
-// kMaxFileNameBytes while keeping its extension, then suffixed "_2", "_3"...
-// before the extension until it is free. next_suffix belongs to directory.
+// A file name that no entry of directory, a link included, has yet:
+// candidate sanitized (the default name for "fichier" or empty), shortened
+// at a UTF-8 boundary to fit kMaxFileNameBytes while keeping its extension,
+// then suffixed "_2", "_3"... before the extension until it is free. next_suffix belongs to directory.
 // Throws filesystem_error naming "exists" when the file system cannot tell.
 std::string choose_attachment_file_name(const std::filesystem::path& directory,
                                         std::string candidate, int32_t number,

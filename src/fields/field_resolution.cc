@@ -1,8 +1,9 @@
 #include "fields/field_resolution.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "fields/transport_headers.h"
+#include "message/output_files.h"
 #include "message/text_cleanup.h"
 #include "properties/entry_types.h"
 #include "properties/property_reader.h"
@@ -83,11 +84,11 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
                                 const std::filesystem::path& message_dir) {
-  // A stream that failed to open swallows every write, which is exactly the
-  // documented behaviour for an unwritable directory.
-  std::ofstream dump(message_dir / kDebugFieldsFileName,
-                     std::ios::binary | std::ios::trunc);
-  return resolve_message_fields(message, archive_name, dump);
+  std::ostringstream dump(std::ios::binary);
+  MessageFields fields = resolve_message_fields(message, archive_name, dump);
+  const std::filesystem::path path = message_dir / kDebugFieldsFileName;
+  if (const int error = write_new_file(path, dump.str())) report_write_failure(path, error);
+  return fields;
 }
 
 }  // namespace quillmar

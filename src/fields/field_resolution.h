@@ -33,9 +33,9 @@ MessageFields resolve_message_fields(libpff_item_t* message,
                                      const std::string& archive_name,
                                      std::ostream& dump);
 
-// resolve_message_fields with the dump written to debug_fields.txt in
-// message_dir (created or truncated). A file that cannot be created changes
-// nothing in the result; write errors are ignored.
+// resolve_message_fields with the dump written to debug_fields.txt, created
+// new in message_dir. A file that cannot be written in full is reported on
+// standard error, removed, and changes nothing in the result.
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
                                 const std::filesystem::path& message_dir);

@@ -25,16 +25,9 @@ void replace_if_found(std::string& field, std::string addresses) {
   if (!addresses.empty()) field = std::move(addresses);
 }
 
-void remove_directory_tree(const std::filesystem::path& directory) {
-  std::error_code error;
-  std::filesystem::remove_all(directory, error);
-  if (error) throw std::filesystem::filesystem_error("remove_all", directory, error);
-}
-
-// mail.ok is an empty marker written last: present, it says the message's
-// export finished. Its failure is not reported.
-void write_marker(const std::filesystem::path& directory) {
-  write_whole_file(directory / kMailOkFileName, std::string_view());
+// Writes a file whose loss does not fail the message; a failure is reported.
+void write_or_report(const std::filesystem::path& path, std::string_view bytes) {
+  if (const int error = write_new_file(path, bytes)) report_write_failure(path, error);
 }
 
 }  // namespace
@@ -78,6 +71,10 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
   const int32_t number = context.mail_number;
   const std::filesystem::path directory =
       context.output_root / message_directory_name(context.archive_name, number);
+  // The directory belongs to message `number` of this run: whatever an
+  // earlier run or a failed message left there goes first, so that every
+  // file is created new and a rerun gives the same tree.
+  remove_directory_tree(directory);
   create_directory_tree(directory);
 
   MessageFields fields = dump_debug_fields(message, context.archive_name, directory);
@@ -89,13 +86,16 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
 
   // A mail.txt that cannot be written in full (a full disk included) is a
   // failed export, not a success: the number stays for the next message.
-  if (!write_whole_file(directory / kMailTextFileName, format_mail_text(fields))) {
+  // Once it is written the message counts, whatever else is lost: the loss
+  // is on the console, and the number is not reused.
+  if (write_new_file(directory / kMailTextFileName, format_mail_text(fields)) != 0) {
     std::cerr << "Impossible d'ecrire mail.txt: " << directory.string() << "\n";
     return false;
   }
-  if (!fields.headers.empty()) write_whole_file(directory / kHeadersFileName, fields.headers);
+  if (!fields.headers.empty()) write_or_report(directory / kHeadersFileName, fields.headers);
   export_attachments(message, directory);
-  write_marker(directory);
+  // Written last: present, it says this directory's export finished.
+  write_or_report(directory / kMailOkFileName, std::string_view());
 
   std::cout << "MAIL " << std::to_string(number) << " OK -> " << directory.string() << "\n";
   ++context.mail_number;

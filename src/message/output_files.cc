@@ -1,15 +1,63 @@
 #include "message/output_files.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
 
 namespace quillmar {
+namespace {
 
-bool write_whole_file(const std::filesystem::path& path, std::string_view bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  return !file.fail();
+constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask
+
+}  // namespace
+
+NewFile::NewFile(const std::filesystem::path& path) : path_(path) {
+  descriptor_ = ::open(path_.c_str(), kNewFileFlags, kNewFileMode);
+  if (descriptor_ < 0) error_ = errno;
+}
+
+NewFile::~NewFile() {
+  if (descriptor_ >= 0 && !closed_) {
+    ::close(descriptor_);
+    ::unlink(path_.c_str());
+  }
+}
+
+void NewFile::append(std::string_view bytes) {
+  while (error_ == 0 && !bytes.empty()) {
+    const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) {
+      error_ = errno;
+    } else {
+      bytes.remove_prefix(static_cast<size_t>(written));
+    }
+  }
+}
+
+int NewFile::close() {
+  if (descriptor_ < 0 || closed_) return error_;
+  closed_ = true;
+  if (::close(descriptor_) != 0 && error_ == 0) error_ = errno;
+  if (error_ != 0) ::unlink(path_.c_str());
+  return error_;
+}
+
+int write_new_file(const std::filesystem::path& path, std::string_view bytes) {
+  NewFile file(path);
+  file.append(bytes);
+  return file.close();
+}
+
+void report_write_failure(const std::filesystem::path& path, int error) {
+  char buffer[256];
+  // The GNU strerror_r may return a static text instead of filling buffer.
+  std::cerr << "Impossible d'ecrire " << path.string() << ": "
+            << strerror_r(error, buffer, sizeof buffer) << "\n";
 }
 
 void create_directory_tree(const std::filesystem::path& directory) {
@@ -19,9 +67,24 @@ void create_directory_tree(const std::filesystem::path& directory) {
   if (error) throw std::filesystem::filesystem_error("create_directories", directory, error);
 }
 
+void remove_directory_tree(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  if (error) throw std::filesystem::filesystem_error("remove_all", path, error);
+}
+
 bool path_exists(const std::filesystem::path& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error && status.type() != std::filesystem::file_type::not_found) {
+    throw std::filesystem::filesystem_error("exists", path, error);
+  }
+  return std::filesystem::exists(status);
+}
+
+bool name_taken(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
   if (error && status.type() != std::filesystem::file_type::not_found) {
     throw std::filesystem::filesystem_error("exists", path, error);
   }

@@ -1,7 +1,6 @@
 // Message export on generated archives: the bytes of mail.txt and
 // headers.txt, the files of a message directory, the empty-message discard,
-// the corrections from the transport headers, and output files that cannot
-// be written.
+// and the corrections from the transport headers.
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -119,27 +118,6 @@ TEST_F(MessageExportTest, HeaderAddressesCorrectMailTextOnly) {
     EXPECT_NE(Read(dir + "/debug_fields.txt").find("\r\nsender=" + row.dump.sender + "\r\nto=" +
                                                    row.dump.to + "\r\ncc=" + row.dump.cc + "\r\n"),
               std::string::npos) << n;
-  }
-}
-
-// A mail.txt that cannot be opened or written in full (a full disk) fails
-// the message: one line, the number kept for the next message, no mail.ok.
-TEST_F(MessageExportTest, MailTextThatCannotBeWrittenFailsTheMessage) {
-  AddMail("s").set_unicode(0x007D, "X-A: 1\r\n").add_attachment({"a.bin", "", "data"});
-  AddMail("t");
-  for (const char* obstacle : {"directory", "/dev/full"}) {
-    SCOPED_TRACE(obstacle);
-    fs::remove_all(output_dir());
-    fs::create_directories(fs::path(Dir(1)) / "mail.txt");
-    if (obstacle[0] == '/') {
-      fs::remove(fs::path(Dir(1)) / "mail.txt");
-      fs::create_symlink(obstacle, fs::path(Dir(1)) / "mail.txt");
-    }
-    const RunOutput run = Export();
-    EXPECT_EQ(run.result, 0);
-    const std::string failure = "Impossible d'ecrire mail.txt: " + Dir(1) + "\n";
-    EXPECT_EQ(run.err, failure + failure);
-    EXPECT_EQ(List("Inbox2019_00000001"), (Names{"debug_fields.txt", "mail.txt"}));
   }
 }
 

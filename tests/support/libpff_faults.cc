@@ -2,6 +2,7 @@
 
 #include <libpff.h>
 
+#include <functional>
 #include <map>
 #include <new>
 #include <optional>
@@ -20,11 +21,15 @@ struct Injected {
 
 // Faults, call counts, and the objects alive with the function that made each.
 std::vector<Injected> faults;
+std::vector<std::pair<Injected, std::function<void()>>> actions;
 std::map<std::string, int> call_counts;
 std::map<const void*, std::string> live;
 
 std::optional<Injected> next_fault(const char* function) {
   const int n = ++call_counts[function];
+  for (const auto& [when, action] : actions) {
+    if (when.function == function && when.nth == n) action();
+  }
   for (const Injected& injected : faults) {
     if (injected.function == function && (injected.nth == 0 || injected.nth == n)) return injected;
   }
@@ -73,8 +78,13 @@ void inject(const std::string& function, int nth, Fault fault, uint64_t value) {
   faults.push_back({function, nth, fault, value});
 }
 
+void on_call(const std::string& function, int nth, std::function<void()> action) {
+  actions.push_back({{function, nth, Fault::kError, 0}, std::move(action)});
+}
+
 void clear_faults() {
   faults.clear();
+  actions.clear();
   call_counts.clear();
 }
 

@@ -7,6 +7,7 @@
 #define QUILLMAR_TESTS_SUPPORT_LIBPFF_FAULTS_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace libpff_faults {
@@ -27,7 +28,10 @@ enum class Fault {
 void inject(const std::string& function, int nth, Fault fault = Fault::kError,
             uint64_t value = 0);
 
-// Forgets every fault and every call count; objects still alive stay counted.
+// Runs action just before call number `nth` of `function` goes to libpff.
+void on_call(const std::string& function, int nth, std::function<void()> action);
+
+// Forgets every fault, action and every call count; objects still alive stay counted.
 void clear_faults();
 
 // Calls of `function` since the last clear_faults().
