@@ -1,9 +1,6 @@
 // Attachment export: file naming and uniqueness, shortening of over-long
 // names, the chunked copy, and the attachments that cannot be read.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using libpff_faults::Fault;
-using Files = std::map<std::string, std::string>;  // name -> bytes
+using Files = Tree;  // name -> bytes
 
 std::string Repeat(const std::string& text, int times) {
   std::string out;
@@ -26,14 +23,8 @@ std::string Repeat(const std::string& text, int times) {
 
 class AttachmentExportTest : public ExportTest {
  protected:
-  // Files in the pj directory of message `number`.
   Files Attachments(int number) const {
-    Files files;
-    for (const auto& entry : fs::directory_iterator(fs::path(Dir(number)) / "pj")) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    return files;
+    return Snapshot((fs::path(Dir(number)).filename() / "pj").string());
   }
 };
 

@@ -21,20 +21,6 @@ static FirstAndAll extract(const std::string& text) {
   return {extract_first_email_address(text), extract_email_addresses(text)};
 }
 
-TEST(AddressExtraction, MatchesLeftmostAndGivesBackDomainBytes) {
-  const struct { std::string text; FirstAndAll expected; } rows[] = {
-      {"\"J\" <j.d+x%y_z-w@ex-1.fr>", {"j.d+x%y_z-w@ex-1.fr", "j.d+x%y_z-w@ex-1.fr;"}},
-      {"Bob@Ex.COM, bob@ex.com; c@d.ef", {"Bob@Ex.COM", "Bob@Ex.COM;c@d.ef;"}},
-      {"u@.cd u@h_x.com u@b.c.de.f", {"u@b.c.de", "u@b.c.de;"}},
-      {"x@a.com.b@c.de", {"x@a.com", "x@a.com;.b@c.de;"}},  // resumes after the match
-      {"o'brien@ex.com a\x80" "b@c.de\x7F" "fg", {"brien@ex.com", "brien@ex.com;b@c.de;"}},
-  };
-  for (const auto& row : rows) EXPECT_EQ(extract(row.text), row.expected) << row.text;
-  // A run this long overflows the stack of a recursive matcher.
-  const std::string long_address = std::string(1 << 20, 'a') + "@b.cd";
-  EXPECT_TRUE(extract_first_email_address("<" + long_address + ">") == long_address);
-}
-
 // The same pattern through std::regex, which recurses per byte and so is only
 // fit for short texts.
 static FirstAndAll regex_reference(const std::string& text) {
@@ -76,4 +62,7 @@ TEST(AddressExtraction, AgreesWithStdRegexOnRandomShortTexts) {
               kCases, with_match, with_several);
   EXPECT_GT(with_match, kCases / 4);
   EXPECT_GT(with_several, kCases / 25);
+  // A run this long overflows the stack of a recursive matcher.
+  const std::string long_address = std::string(1 << 20, 'a') + "@b.cd";
+  EXPECT_TRUE(extract_first_email_address("<" + long_address + ">") == long_address);
 }

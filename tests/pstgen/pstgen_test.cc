@@ -250,10 +250,7 @@ TEST(PstgenCli, WritesTheMessagesAskedForOrRefuses) {
   const struct { std::vector<std::string> args; int messages; std::string error; } rows[] = {
       {{"--messages", "120", "--folders", "7", "--attachments-per-message=2", out}, 120, ""},
       {{"--messages=250", "--group-by-folder", "--store-folder-identifier", "--quiet", out}, 250, ""},
-      {{}, 0, "missing output file"},
       {{"--messages", "1G", out}, 0, "invalid value for --messages: 1G"},
-      {{"--colour", "red", out}, 0, "unknown option --colour"},
-      {{"--attachment-size-min", "5", "--attachment-size-max", "4", out}, 0, "--attachment-size-min is above"},
   };
   for (const auto& row : rows) {
     std::filesystem::remove(out);

@@ -85,6 +85,18 @@ std::string ExportTest::Read(const std::string& relative) const {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+Tree ExportTest::Snapshot(const std::string& relative) const {
+  Tree tree;
+  const fs::path root = output_dir() / relative;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = entry.path().lexically_relative(root).string();
+    tree[name] = entry.is_symlink()     ? "-> " + fs::read_symlink(entry.path()).string()
+                 : entry.is_directory() ? "<dir>"
+                                        : Read((fs::path(relative) / name).string());
+  }
+  return tree;
+}
+
 Names ExportTest::List(const std::string& relative) const {
   Names names;
   std::error_code error;

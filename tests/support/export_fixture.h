@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 namespace quillmar_test {
 
 using Names = std::vector<std::string>;
+using Tree = std::map<std::string, std::string>;  // path -> bytes, "<dir>" or "-> target"
 
 // The console output and result of one run.
 struct RunOutput {
@@ -57,6 +59,9 @@ class ExportTest : public ::testing::Test {
 
   // Bytes of output_dir()/relative; fails the test when it cannot be read.
   std::string Read(const std::string& relative) const;
+  // Everything below output_dir()/relative by its path from there: a file's
+  // bytes, "<dir>" for a directory, "-> target" for a link (not followed).
+  Tree Snapshot(const std::string& relative = "") const;
   // Names in output_dir()/relative, sorted.
   Names List(const std::string& relative = "") const;
   // The subjects in the mail.txt of messages 1, 2, ... up to the first
