@@ -8,17 +8,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 expect() {  # expect NAME EXPECTED_STATUS PATTERN_IN_OUTPUT -- COMMAND...
-  local name=$1 status=$2 pattern=$3
+  local name=$1 status=$2 pattern=$3 output actual
   shift 4
-  local output
-  output=$("$@" 2>&1)
-  local actual=$?
-  if [[ $actual != "$status" ]] || ! grep -q -- "$pattern" <<<"$output"; then
-    echo "FAIL $name: exit $actual (want $status), output: $output"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name"
-  fi
+  output=$("$@" 2>&1) && actual=0 || actual=$?
+  if [[ $actual == "$status" ]] && grep -q -- "$pattern" <<<"$output"; then echo "ok   $name"
+  else echo "FAIL $name: exit $actual (want $status), output: $output"; failures=$((failures + 1)); fi
 }
 
 expect version 0 '^pst_reader_dll_1.0$' -- "$host" --version

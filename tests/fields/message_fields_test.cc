@@ -16,16 +16,3 @@ TEST(NormalizeRecipientList, GivesTheSemicolonTerminatedForm) {
     EXPECT_EQ(normalize_recipient_list(row.input), row.expected) << "[" << row.input << "]";
   }
 }
-
-TEST(AppendUniqueItem, AddsTheTrimmedItemUnlessTheListHoldsItsBytes) {
-  const struct { std::string list, item, expected; } rows[] = {
-      {"", "bob", "bob;"}, {"", " \r\n", ""}, {"ann", "  bob \t", "ann;bob;"},
-      {"ann;bob;", "ann", "ann;bob;"}, {"alice;", "ALICE", "alice;ALICE;"},
-      {"joann;", "ann", "joann;"}, {"ann;", "ann;bob", "ann;ann;bob;"},
-      {"ann;", "x;", "ann;x;"}, {"a", "a", "a"},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(append_unique_item(row.list, row.item), row.expected)
-        << "[" << row.item << "] to [" << row.list << "]";
-  }
-}

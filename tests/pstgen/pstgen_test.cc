@@ -2,14 +2,11 @@
 // every shape the writer produces reads back next to the builder's model
 // (every property's bytes, folder and message order, recipient rows,
 // attachments, the store's 0x35E0) and has the same bytes each time it is
-// written; the command line writes the messages asked for and refuses bad
-// options.
+// written.
 #include <gtest/gtest.h>
 #include <libpff.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -101,14 +98,6 @@ struct Scratch {
   Scratch() { std::filesystem::create_directories(dir); }
   ~Scratch() { std::filesystem::remove_all(dir); }
   std::string file(const std::string& name) const { return (dir / name).string(); }
-
-  // Exit code and output (both streams) of `words`, each quoted for the shell.
-  std::pair<int, std::string> run(const std::vector<std::string>& words) const {
-    std::string command;
-    for (const std::string& w : words) command += "'" + w + "' ";
-    const int status = std::system((command + ">" + file("log") + " 2>&1").c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(file("log"))};
-  }
 };
 
 std::string pattern(size_t size, unsigned seed) {
@@ -231,40 +220,6 @@ TEST(PstgenArchive, ReadsBackThroughLibpffAsBuilt) {
     const Item typed = get_item(libpff_file_get_item_by_identifier, file.file, inbox.messages()[0].nid());
     EXPECT_EQ(record_entries(typed.get()).at(0x6700001F),
               std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size()));
-  }
-}
-
-int messages_below(libpff_item_t* folder) {
-  int n = get(libpff_folder_get_number_of_sub_messages, folder);
-  for (int i = 0; i < get(libpff_folder_get_number_of_sub_folders, folder); ++i) {
-    n += messages_below(get_item(libpff_folder_get_sub_folder, folder, i).get());
-  }
-  return n;
-}
-
-// The command line writes the messages asked for, or refuses with a message,
-// a non-zero exit and no file.
-TEST(PstgenCli, WritesTheMessagesAskedForOrRefuses) {
-  const Scratch scratch;
-  const std::string out = scratch.file("out.pst");
-  const struct { std::vector<std::string> args; int messages; std::string error; } rows[] = {
-      {{"--messages", "120", "--folders", "7", "--attachments-per-message=2", out}, 120, ""},
-      {{"--messages=250", "--group-by-folder", "--store-folder-identifier", "--quiet", out}, 250, ""},
-      {{"--messages", "1G", out}, 0, "invalid value for --messages: 1G"},
-  };
-  for (const auto& row : rows) {
-    std::filesystem::remove(out);
-    std::vector<std::string> command = {PSTGEN_BIN};
-    command.insert(command.end(), row.args.begin(), row.args.end());
-    const auto [code, output] = scratch.run(command);
-    if (row.error.empty()) {
-      ASSERT_EQ(code, 0) << output;
-      EXPECT_EQ(messages_below(File(out).root().get()), row.messages);
-    } else {
-      EXPECT_NE(code, 0) << row.error;
-      EXPECT_NE(output.find("pstgen: " + row.error), std::string::npos) << output;
-      EXPECT_FALSE(std::filesystem::exists(out)) << row.error;
-    }
   }
 }
 

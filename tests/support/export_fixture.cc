@@ -99,11 +99,9 @@ Tree ExportTest::Snapshot(const std::string& relative) const {
 
 Names ExportTest::List(const std::string& relative) const {
   Names names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(output_dir() / relative, error)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& [name, bytes] : Snapshot(relative)) {
+    if (name.find('/') == std::string::npos) names.push_back(name);
   }
-  std::sort(names.begin(), names.end());
   return names;
 }
 

@@ -37,7 +37,7 @@ TEST(ParseArguments, AcceptsTheDocumentedForms) {
   const struct { std::vector<std::string> args; std::string expected; } rows[] = {
       {{"--force", "a.pst", "out"}, "f[|a.pst|out]"}, {{"--version"}, "v[||]"},
       {{"a", "-f", "-", "--library", "/x/Q.so"}, "f[/x/Q.so|a|-]"}, {{"x", "-h"}, "h[||]"},
-      {{"--", "--force", "-a"}, "[|--force|-a]"}, {{"a.pst"}, usage}, {{"a", "b", "c"}, usage},
+      {{"--", "--force", "-a"}, "[|--force|-a]"}, {{"a", "b", "c"}, usage},
       {{"a", "b", "--bogus"}, "error: unknown option --bogus"},
       {{"a", "b", "--library"}, "error: --library needs a path"},
   };
