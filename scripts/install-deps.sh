@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config patch zlib1g-dev xz-utils
   libpff-dev libbfio-dev
   libgtest-dev libgmock-dev
   pff-tools pst-utils

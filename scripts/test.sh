@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Runs every test twice: in a normal build and in an AddressSanitizer +
-# UndefinedBehaviorSanitizer build. Exits non-zero on any failure.
+# Runs every test twice: in a normal build, on libpff built with our patches
+# (the product's default), and in an AddressSanitizer +
+# UndefinedBehaviorSanitizer build on the system's libpff. Exits non-zero on
+# any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
 archives=$(./scripts/fetch-archives.sh)
+libpff_source=$(./scripts/fetch-libpff-source.sh)
 
 jobs=$(nproc)
 status=0
 for variant in release asan; do
   dir="build/$variant"
-  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DQUILLMAR_ARCHIVE_CACHE=$archives")
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DQUILLMAR_ARCHIVE_CACHE=$archives"
+         "-DQUILLMAR_LIBPFF_SOURCE=$libpff_source")
   if [[ $variant == asan ]]; then
-    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON "-DQUILLMAR_ARCHIVE_CACHE=$archives")
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON -DQUILLMAR_SYSTEM_LIBPFF=ON
+           "-DQUILLMAR_ARCHIVE_CACHE=$archives")
   fi
   echo "== $variant: build"
   cmake -S . -B "$dir" "${flags[@]}" >/dev/null

@@ -1,0 +1,107 @@
+#!/usr/bin/python3
+"""How opening and exporting scale with the number of messages.
+
+For each size (default 5k, 10k, 20k, 40k, 100k messages whose identifiers
+interleave across folders, as pstgen writes them by default, cached outside
+the source tree), in one run on the same machine:
+  open     median wall time of libpff_file_open with the libpff the product
+           links (patched) and with the system's, and their instructions
+           (callgrind; the system's only up to --callgrind-system-max
+           messages, as it is quadratic and callgrind ~50x slower)
+  export   median wall time of pst2txt into a fresh directory on tmpfs
+           (/dev/shm), alternating with the opens, and its time per message
+           against that of the smallest size
+
+usage: bench/open_scaling.py [--build DIR] [--runs N] [--sizes 5000,10000,...]
+"""
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+CACHE = os.environ.get("QUILLMAR_CACHE",
+                       os.path.join(os.path.expanduser("~"), ".cache", "quillmarpst"))
+
+
+def build(build_dir):
+    subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                    "-DQUILLMAR_BUILD_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build_dir, "-j", str(os.cpu_count()), "--target",
+                    "QuillmarPST", "pst2txt", "pstgen", "libpff_open_bench",
+                    "libpff_open_bench_system"], check=True, stdout=subprocess.DEVNULL)
+    bench = os.path.join(build_dir, "bench")
+    return (os.path.join(build_dir, "pst2txt"), os.path.join(build_dir, "tools", "pstgen", "pstgen"),
+            os.path.join(bench, "libpff_open_bench"), os.path.join(bench, "libpff_open_bench_system"))
+
+
+def archive(pstgen, messages):
+    path = os.path.join(CACHE, "bench", f"interleaved-{messages}.pst")
+    if not os.path.exists(path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run([pstgen, "--quiet", "--messages", str(messages), "--folders", "20",
+                        path + ".partial"], check=True)
+        os.replace(path + ".partial", path)
+    return path
+
+
+def open_seconds(opener, path, runs):
+    return float(subprocess.run([opener, path, str(runs)], check=True, capture_output=True,
+                                text=True).stdout)
+
+
+def instructions(opener, path):
+    with tempfile.NamedTemporaryFile(suffix=".callgrind") as out:
+        subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out.name}",
+                        opener, path], check=True, capture_output=True)
+        return int(re.search(rb"^summary: (\d+)", open(out.name, "rb").read(), re.M)[1])
+
+
+def export_seconds(pst2txt, path, work):
+    out = tempfile.mkdtemp(dir=work)
+    os.rmdir(out)
+    start = time.monotonic()
+    subprocess.run([pst2txt, path, out], check=True, stdout=subprocess.DEVNULL)
+    seconds = time.monotonic() - start
+    shutil.rmtree(out)
+    return seconds
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build", "bench"))
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--sizes", default="5000,10000,20000,40000,100000")
+    parser.add_argument("--callgrind-system-max", type=int, default=10000)
+    parser.add_argument("--work", default="/dev/shm", help="tmpfs the exports write into")
+    args = parser.parse_args()
+    pst2txt, pstgen, patched, system = build(args.build)
+    print(f"{'messages':>9} {'open s':>9} {'system s':>9} {'ratio':>7} {'open Ir':>12}"
+          f" {'system Ir':>14} {'export s':>9} {'us/msg':>8} {'vs first':>9}")
+    first = None
+    work = tempfile.mkdtemp(dir=args.work, prefix="quillmar-scaling-")
+    for messages in map(int, args.sizes.split(",")):
+        path = archive(pstgen, messages)
+        opens, exports = [], []
+        for _ in range(args.runs):
+            opens.append(open_seconds(patched, path, 1))
+            exports.append(export_seconds(pst2txt, path, work))
+        system_open = open_seconds(system, path, 1)
+        open_s, export_s = statistics.median(opens), statistics.median(exports)
+        per_message = export_s / messages * 1e6
+        first = first or per_message
+        system_ir = (f"{instructions(system, path):14,d}"
+                     if messages <= args.callgrind_system_max else f"{'-':>14}")
+        print(f"{messages:9d} {open_s:9.3f} {system_open:9.3f} {system_open / open_s:7.0f}"
+              f" {instructions(patched, path):12,d} {system_ir} {export_s:9.2f}"
+              f" {per_message:8.1f} {per_message / first:9.2f}", flush=True)
+    shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
