@@ -9,8 +9,8 @@ the source tree), in one run on the same machine:
            (callgrind; the system's only up to --callgrind-system-max
            messages, as it is quadratic and callgrind ~50x slower)
   export   median wall time of pst2txt into a fresh directory on tmpfs
-           (/dev/shm), alternating with the opens, and its time per message
-           against that of the smallest size
+           (/dev/shm), the sizes taking turns round after round, and its
+           time per message against that of the smallest size
 
 usage: bench/open_scaling.py [--build DIR] [--runs N] [--sizes 5000,10000,...]
 """
@@ -83,16 +83,19 @@ def main():
     pst2txt, pstgen, patched, system = build(args.build)
     print(f"{'messages':>9} {'open s':>9} {'system s':>9} {'ratio':>7} {'open Ir':>12}"
           f" {'system Ir':>14} {'export s':>9} {'us/msg':>8} {'vs first':>9}")
-    first = None
+    sizes = [int(size) for size in args.sizes.split(",")]
+    paths = {messages: archive(pstgen, messages) for messages in sizes}
+    exports = {messages: [] for messages in sizes}
     work = tempfile.mkdtemp(dir=args.work, prefix="quillmar-scaling-")
-    for messages in map(int, args.sizes.split(",")):
-        path = archive(pstgen, messages)
-        opens, exports = [], []
-        for _ in range(args.runs):
-            opens.append(open_seconds(patched, path, 1))
-            exports.append(export_seconds(pst2txt, path, work))
+    for _ in range(args.runs):
+        for messages in sizes:
+            exports[messages].append(export_seconds(pst2txt, paths[messages], work))
+    first = None
+    for messages in sizes:
+        path = paths[messages]
+        open_s = statistics.median(open_seconds(patched, path, 1) for _ in range(args.runs))
         system_open = open_seconds(system, path, 1)
-        open_s, export_s = statistics.median(opens), statistics.median(exports)
+        export_s = statistics.median(exports[messages])
         per_message = export_s / messages * 1e6
         first = first or per_message
         system_ir = (f"{instructions(system, path):14,d}"

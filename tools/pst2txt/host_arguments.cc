@@ -88,8 +88,8 @@ bool output_dir_acceptable(const std::string& path, bool force, std::string* rea
     return true;
   }
   *reason = "output directory " + path +
-            " is not empty; a second export would mix its files with the first "
-            "(use --force to export anyway)";
+            " is not empty; message directories of an earlier, larger export would stay "
+            "beside this one's (use --force to export anyway)";
   return false;
 }
 
