@@ -18,8 +18,7 @@ TEST(WeakCrc32, AgreesWithDebiansLibpffOnEveryLength) {
   void* debian = dlopen("libpff.so.1", RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(debian, nullptr) << dlerror();
   const auto theirs = reinterpret_cast<WeakCrc32>(dlsym(debian, "libfmapi_checksum_calculate_weak_crc32"));
-  ASSERT_NE(theirs, nullptr);
-  ASSERT_NE(theirs, &libfmapi_checksum_calculate_weak_crc32);
+  ASSERT_TRUE(theirs != nullptr && theirs != &libfmapi_checksum_calculate_weak_crc32);
   std::mt19937 random(20180714);
   std::vector<uint8_t> data(70 * 1024 + 16);
   for (uint8_t& byte : data) byte = static_cast<uint8_t>(random());
@@ -27,9 +26,8 @@ TEST(WeakCrc32, AgreesWithDebiansLibpffOnEveryLength) {
     const uint8_t* buffer = data.data() + size % 16;
     const uint32_t initial = size < 16 ? 0 : static_cast<uint32_t>(random());
     uint32_t ours = 1, expected = 2;
-    ASSERT_EQ(libfmapi_checksum_calculate_weak_crc32(&ours, buffer, size, initial, nullptr), 1);
-    ASSERT_EQ(theirs(&expected, buffer, size, initial, nullptr), 1);
+    ASSERT_EQ(libfmapi_checksum_calculate_weak_crc32(&ours, buffer, size, initial, nullptr) +
+                  theirs(&expected, buffer, size, initial, nullptr), 2);
     ASSERT_EQ(ours, expected) << "size " << size << ", alignment " << size % 16;
   }
-  dlclose(debian);
 }

@@ -115,7 +115,7 @@ TEST_F(OutputSafetyTest, RerunsGiveOneTreeAndKilledRunsMarkNothingFinished) {
   if (child == 0) {
     ::dup2(::open("/dev/null", O_WRONLY), 1);
     ::dup2(1, 2);
-    ::_exit(pst_export_to_txt_w(Wide(archive_path()).c_str(), Wide(output_dir()).c_str()));
+    ::_exit(pst_export_to_txt_w(archive_path().wstring().c_str(), output_dir().wstring().c_str()));
   }
   const fs::path big = fs::path(Dir(2)) / "pj" / "big.bin";
   int status = 0;
@@ -137,7 +137,7 @@ TEST_F(OutputSafetyTest, RerunsGiveOneTreeAndKilledRunsMarkNothingFinished) {
   std::ofstream(elsewhere / "kept") << "kept";
   fs::remove_all(Dir(3));
   fs::create_directory_symlink(elsewhere, Dir(3));
-  ASSERT_EQ(ExportWith(Wide(archive_path()).c_str(), Wide(output_dir()).c_str()).result, 3);
+  ASSERT_EQ(ExportWith(archive_path().wstring().c_str(), output_dir().wstring().c_str()).result, 3);
   EXPECT_TRUE(Snapshot() == first);
   EXPECT_EQ(Read("../elsewhere/kept"), "kept");
 }

@@ -92,13 +92,6 @@ std::string slurp(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A fresh directory for the process, removed with its content.
-struct Scratch {
-  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("pstgen" + std::to_string(getpid()));
-  Scratch() { std::filesystem::create_directories(dir); }
-  ~Scratch() { std::filesystem::remove_all(dir); }
-  std::string file(const std::string& name) const { return (dir / name).string(); }
-};
 
 std::string pattern(size_t size, unsigned seed) {
   std::string out(size, '\0');
@@ -195,16 +188,17 @@ void compare_folder(const Folder& model, libpff_item_t* folder) {
 }
 
 TEST(PstgenArchive, ReadsBackThroughLibpffAsBuilt) {
-  const Scratch scratch;
+  const std::string path = ::testing::TempDir() + "pstgen" + std::to_string(getpid());
   for (const bool folder_identifier : {false, true}) {
     SCOPED_TRACE(folder_identifier ? "0x35E0 as a folder NID" : "0x35E0 as an entry ID");
     pstgen::Archive a, again;
     const Folder& inbox = build(a, folder_identifier);
     build(again, folder_identifier);
-    pstgen::write_file(a, scratch.file("a.pst"));
-    pstgen::write_file(again, scratch.file("again.pst"));
-    EXPECT_TRUE(slurp(scratch.file("a.pst")) == slurp(scratch.file("again.pst"))) << "same content, other bytes";
-    const File file(scratch.file("a.pst"));
+    pstgen::write_file(again, path);
+    const std::string bytes = slurp(path);
+    pstgen::write_file(a, path);
+    EXPECT_TRUE(slurp(path) == bytes) << "same content, other bytes";
+    const File file(path);
     compare_folder(a.root(), file.root().get());
     std::string entry_id = std::string(4, '\0') + a.store().record_key, nid;
     pstgen::put_u32(entry_id, a.ipm_subtree().nid());
@@ -221,6 +215,7 @@ TEST(PstgenArchive, ReadsBackThroughLibpffAsBuilt) {
     EXPECT_EQ(record_entries(typed.get()).at(0x6700001F),
               std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size()));
   }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

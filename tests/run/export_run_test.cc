@@ -18,8 +18,8 @@ using libpff_faults::Fault;
 class ExportRunTest : public ExportTest {};
 
 TEST_F(ExportRunTest, RefusalsTouchNeitherLibpffNorTheOutput) {
-  const std::wstring out = Wide(output_dir());
-  const std::wstring missing = Wide(work()) + L"/absent \u00e9.pst", work_path = Wide(work());
+  const std::wstring out = output_dir().wstring();
+  const std::wstring missing = work().wstring() + L"/absent \u00e9.pst", work_path = work().wstring();
   const struct { const wchar_t *pst, *dir; int32_t result; std::string err; } rows[] = {
       {nullptr, out.c_str(), -10, "Erreur: argument null\n"},
       {L"/tmp/a.pst", nullptr, -10, "Erreur: argument null\n"},

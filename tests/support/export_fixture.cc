@@ -56,7 +56,7 @@ pstgen::Message& ExportTest::AddMail(const std::string& subject, const std::stri
 
 RunOutput ExportTest::Export(const pstgen::Archive& archive) {
   pstgen::write_file(archive, archive_path().string());
-  return ExportWith(Wide(archive_path()).c_str(), Wide(output_dir()).c_str());
+  return ExportWith(archive_path().wstring().c_str(), output_dir().wstring().c_str());
 }
 
 RunOutput ExportTest::ExportFailing(const std::string& function, int nth,
@@ -125,11 +125,6 @@ std::string ExportTest::Console(const std::string& walk, int exported) {
   return "libpff version: 20180714\nParcours root_folder\n" + walk +
          "Message store OK\nIPM_SUBTREE id=0\nTOP_OF_PERSONAL_FOLDERS id=0\n"
          "Termine. Nombre de mails exportes: " + std::to_string(exported) + "\n";
-}
-
-std::wstring ExportTest::Wide(const fs::path& path) {
-  const std::string text = path.string();
-  return std::wstring(text.begin(), text.end());
 }
 
 }  // namespace quillmar_test

@@ -76,7 +76,6 @@ class ExportTest : public ::testing::Test {
   std::filesystem::path archive_path() const { return work_ / "Inbox2019.pst"; }
   std::filesystem::path output_dir() const { return work_ / "out"; }
   const std::filesystem::path& work() const { return work_; }
-  static std::wstring Wide(const std::filesystem::path& path);
 
   pstgen::Archive archive_;
 
