@@ -73,22 +73,23 @@ void remove_directory_tree(const std::filesystem::path& path) {
   if (error) throw std::filesystem::filesystem_error("remove_all", path, error);
 }
 
-bool path_exists(const std::filesystem::path& path) {
+namespace {
+
+bool entry_exists(const std::filesystem::path& path, bool follow_links) {
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  const std::filesystem::file_status status = follow_links
+      ? std::filesystem::status(path, error)
+      : std::filesystem::symlink_status(path, error);
   if (error && status.type() != std::filesystem::file_type::not_found) {
     throw std::filesystem::filesystem_error("exists", path, error);
   }
   return std::filesystem::exists(status);
 }
 
-bool name_taken(const std::filesystem::path& path) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
-  if (error && status.type() != std::filesystem::file_type::not_found) {
-    throw std::filesystem::filesystem_error("exists", path, error);
-  }
-  return std::filesystem::exists(status);
-}
+}  // namespace
+
+bool path_exists(const std::filesystem::path& path) { return entry_exists(path, true); }
+
+bool name_taken(const std::filesystem::path& path) { return entry_exists(path, false); }
 
 }  // namespace quillmar

@@ -35,7 +35,6 @@ TEST(LibraryHost, TwoRunsInTwoThreadsWriteWhatOneRunWrites) {
   const auto export_to = reinterpret_cast<int32_t (*)(const wchar_t*, const wchar_t*)>(
       dlsym(handle, "pst_export_to_txt_w"));
   ASSERT_TRUE(version != nullptr && export_to != nullptr);
-  EXPECT_STREQ(version(), "pst_reader_dll_1.0");
 
   const fs::path work = fs::temp_directory_path() / ("quillmar_host_" + std::to_string(::getpid()));
   const std::wstring archive = (fs::path(QUILLMAR_ARCHIVE_DIR) / "enron.pst").wstring();
