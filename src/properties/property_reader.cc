@@ -9,52 +9,72 @@
 namespace quillmar {
 namespace {
 
-// The bytes of a zero-filled buffer of size + 1 up to its first 0 byte.
+// Buffer size of the first try of read_utf8.
+constexpr size_t kFirstTryBytes = 4096;
+
+// The bytes of a buffer up to its first 0 byte (libpff ends its UTF-8 text
+// with one).
 std::string text_before_nul(const std::vector<uint8_t>& buffer) {
   const char* begin = reinterpret_cast<const char*>(buffer.data());
   return std::string(begin, strnlen(begin, buffer.size()));
 }
 
-// Reads a body through one of libpff's size/value function pairs. Sets
-// present when libpff reported a body of non-zero size.
+// A value read through one of libpff's UTF-8 size/copy function pairs:
+// copy_into(buffer, size, error), size_of(size*, error). Nothing when
+// libpff gives a size of 0 or fails. libpff converts the whole value for
+// each call, so the copy is tried first into a buffer that most values fit;
+// a value that does not fit, or that comes back empty (where only the size
+// tells an empty value from an absent one), takes the size call and a copy
+// of that size, as libpff's interface intends. Both ways give the same text.
+template <typename SizeOf, typename CopyInto>
+std::optional<std::string> read_utf8(SizeOf size_of, CopyInto copy_into) {
+  libpff_error_t* error = nullptr;
+  std::vector<uint8_t> buffer(kFirstTryBytes, 0);
+  if (copy_into(buffer.data(), buffer.size(), &error) == 1) {
+    std::string text = text_before_nul(buffer);
+    if (!text.empty()) return text;
+  }
+  discard_error(&error);
+  size_t size = 0;
+  if (size_of(&size, &error) != 1 || size == 0) {
+    discard_error(&error);
+    return std::nullopt;
+  }
+  buffer.assign(size + 1, 0);
+  if (copy_into(buffer.data(), size, &error) != 1) {
+    discard_error(&error);
+    return std::nullopt;
+  }
+  return text_before_nul(buffer);
+}
+
+// A body through one of libpff's size/value function pairs. Sets present
+// when libpff reported a body of non-zero size.
 template <typename SizeFn, typename ValueFn>
 std::string read_body(libpff_item_t* message, SizeFn size_fn, ValueFn value_fn,
                       bool* present) {
-  libpff_error_t* error = nullptr;
-  size_t size = 0;
-  *present = false;
-  std::string body;
-  if (size_fn(message, &size, &error) == 1 && size != 0) {
-    std::vector<uint8_t> buffer(size + 1, 0);
-    if (value_fn(message, buffer.data(), size, &error) == 1) {
-      *present = true;
-      body = text_before_nul(buffer);
-    }
-  }
-  discard_error(&error);
-  return body;
+  std::optional<std::string> body = read_utf8(
+      [&](size_t* size, libpff_error_t** error) { return size_fn(message, size, error); },
+      [&](uint8_t* buffer, size_t size, libpff_error_t** error) {
+        return value_fn(message, buffer, size, error);
+      });
+  *present = body.has_value();
+  return body.value_or(std::string());
 }
 
 }  // namespace
 
 std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t entry_type,
                                                   uint8_t flags, int set_index) {
-  libpff_error_t* error = nullptr;
-  size_t size = 0;
-  if (libpff_item_get_entry_value_utf8_string_size(
-          item, set_index, entry_type, &size, flags, &error) != 1 ||
-      size == 0) {
-    discard_error(&error);
-    return std::nullopt;
-  }
-  std::vector<uint8_t> buffer(size + 1, 0);
-  if (libpff_item_get_entry_value_utf8_string(item, set_index, entry_type,
-                                              buffer.data(), size, flags,
-                                              &error) != 1) {
-    discard_error(&error);
-    return std::nullopt;
-  }
-  return text_before_nul(buffer);
+  return read_utf8(
+      [&](size_t* size, libpff_error_t** error) {
+        return libpff_item_get_entry_value_utf8_string_size(item, set_index, entry_type, size,
+                                                            flags, error);
+      },
+      [&](uint8_t* buffer, size_t size, libpff_error_t** error) {
+        return libpff_item_get_entry_value_utf8_string(item, set_index, entry_type, buffer,
+                                                       size, flags, error);
+      });
 }
 
 std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type, uint8_t flags,
