@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -47,21 +48,22 @@ std::string fitted_name(SplitName parts, const std::string& suffix) {
 void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& file,
                           const std::filesystem::path& path) {
   libpff_error_t* error = nullptr;
-  // Every read asks for at most min(size, chunk) bytes, so a smaller buffer
-  // serves a small attachment without zero-filling a whole chunk.
-  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kAttachmentChunkSize)), 0);
+  // Every read asks for at most min(size, chunk) bytes; libpff fills what
+  // it returns, so the buffer is not zero-filled first.
+  const size_t buffer_size = static_cast<size_t>(std::min<uint64_t>(size, kAttachmentChunkSize));
+  const std::unique_ptr<uint8_t[]> buffer(new uint8_t[buffer_size]);
   libpff_attachment_data_seek_offset(attachment, 0, SEEK_SET, nullptr);
   uint64_t remaining = size;
   while (remaining != 0 && file.error() == 0) {
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(remaining, buffer.size()));
-    const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.data(),
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(remaining, buffer_size));
+    const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.get(),
                                                             wanted, &error);
     if (read < 1) {
       report_libpff_error(("Lecture de piece jointe interrompue: " + path.string()).c_str(), &error);
       return;
     }
     const size_t got = std::min(static_cast<size_t>(read), wanted);
-    file.append(std::string_view(reinterpret_cast<const char*>(buffer.data()), got));
+    file.append(std::string_view(reinterpret_cast<const char*>(buffer.get()), got));
     remaining -= got;
   }
 }

@@ -1,6 +1,5 @@
 #include "fields/field_resolution.h"
 
-#include <sstream>
 
 #include "fields/transport_headers.h"
 #include "message/output_files.h"
@@ -17,24 +16,27 @@ namespace {
 constexpr char kCrLf[] = "\r\n";
 constexpr uint32_t kNormalImportance = 1;
 
-std::string first_sender_property(libpff_item_t* message) {
+std::string first_sender_property(const RecordSetValues& own) {
   for (uint32_t entry_type : {kEntrySenderEmail, kEntrySentRepresentingEmail,
                               kEntrySenderName, kEntrySentRepresentingName}) {
-    std::string sender = read_utf8_property(message, entry_type);
+    std::string sender = string_entry_or_empty(own, entry_type);
     if (!sender.empty()) return sender;
   }
   return std::string();
 }
 
-void read_direct_properties(libpff_item_t* message, MessageFields& fields) {
-  fields.sender = first_sender_property(message);
-  fields.to = normalize_recipient_list(read_utf8_property(message, kEntryDisplayTo));
-  fields.cc = normalize_recipient_list(read_utf8_property(message, kEntryDisplayCc));
-  fields.subject = read_utf8_property(message, kEntrySubject);
-  fields.body = read_plain_text_body(message);
-  fields.headers = read_utf8_property(message, kEntryTransportHeaders);
-  fields.priority = priority_label(static_cast<int32_t>(
-      read_u32_property(message, kEntryImportance, kNormalImportance)));
+// own: the message's record set 0, or null when libpff cannot give it.
+void read_direct_properties(libpff_item_t* message, const RecordSetValues* own,
+                            MessageFields& fields) {
+  fields.body = read_plain_text_body(message, own);
+  if (own == nullptr) return;
+  fields.sender = first_sender_property(*own);
+  fields.to = normalize_recipient_list(string_entry_or_empty(*own, kEntryDisplayTo));
+  fields.cc = normalize_recipient_list(string_entry_or_empty(*own, kEntryDisplayCc));
+  fields.subject = string_entry_or_empty(*own, kEntrySubject);
+  fields.headers = string_entry_or_empty(*own, kEntryTransportHeaders);
+  fields.priority =
+      priority_label(static_cast<int32_t>(u32_entry(*own, kEntryImportance, kNormalImportance)));
 }
 
 // Fills fields still empty from the transport headers, each test made just
@@ -52,31 +54,41 @@ void fill_from_headers(MessageFields& fields) {
   if (fields.date.empty()) fields.date = find_transport_header(fields.headers, "Date");
 }
 
-void write_final_section(std::ostream& dump, const MessageFields& fields) {
-  dump << kCrLf << "[final]" << kCrLf
-       << "who=" << fields.who << kCrLf
-       << "sender=" << fields.sender << kCrLf
-       << "to=" << fields.to << kCrLf
-       << "cc=" << fields.cc << kCrLf
-       << "priority=" << fields.priority << kCrLf
-       << "subject=" << fields.subject << kCrLf
-       << "date=" << fields.date << kCrLf
-       << "headers_size=" << std::to_string(fields.headers.size()) << kCrLf;
+void append_line(std::string& dump, const char* label, const std::string& value) {
+  dump += label;
+  dump += value;
+  dump += kCrLf;
+}
+
+void append_final_section(std::string& dump, const MessageFields& fields) {
+  dump += kCrLf;
+  append_line(dump, "[final]", std::string());
+  append_line(dump, "who=", fields.who);
+  append_line(dump, "sender=", fields.sender);
+  append_line(dump, "to=", fields.to);
+  append_line(dump, "cc=", fields.cc);
+  append_line(dump, "priority=", fields.priority);
+  append_line(dump, "subject=", fields.subject);
+  append_line(dump, "date=", fields.date);
+  append_line(dump, "headers_size=", std::to_string(fields.headers.size()));
 }
 
 }  // namespace
 
 MessageFields resolve_message_fields(libpff_item_t* message,
                                      const std::string& archive_name,
-                                     std::ostream& dump) {
+                                     std::string& dump) {
   MessageFields fields;
   fields.who = archive_name;
-  read_direct_properties(message, fields);
-  dump << "archive=" << archive_name << kCrLf;
-  scan_record_sets(message, fields, &dump);
+  const ItemRecordSets sets = read_record_sets(message);
+  const RecordSetValues* own =
+      !sets.sets.empty() && sets.sets.front().index == 0 ? &sets.sets.front() : nullptr;
+  read_direct_properties(message, own, fields);
+  dump += "archive=" + archive_name + kCrLf;
+  scan_record_sets(sets, fields, &dump);
   scan_sub_items(message, fields, &dump);
   fill_from_headers(fields);
-  write_final_section(dump, fields);
+  append_final_section(dump, fields);
   fields.subject = clean_subject(std::move(fields.subject));
   return fields;
 }
@@ -84,10 +96,10 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
                                 const std::filesystem::path& message_dir) {
-  std::ostringstream dump(std::ios::binary);
+  std::string dump;
   MessageFields fields = resolve_message_fields(message, archive_name, dump);
   const std::filesystem::path path = message_dir / kDebugFieldsFileName;
-  if (const int error = write_new_file(path, dump.str())) report_write_failure(path, error);
+  if (const int error = write_new_file(path, dump)) report_write_failure(path, error);
   return fields;
 }
 

@@ -4,7 +4,6 @@
 #define QUILLMAR_FIELDS_FIELD_RESOLUTION_H_
 
 #include <filesystem>
-#include <ostream>
 #include <string>
 
 #include <libpff.h>
@@ -16,7 +15,7 @@ namespace quillmar {
 // Name of the diagnostic dump inside a message directory.
 inline constexpr char kDebugFieldsFileName[] = "debug_fields.txt";
 
-// Resolves the fields of message and writes the dump's bytes into dump.
+// Resolves the fields of message and appends the dump's bytes to dump.
 // Sources per field, first non-empty wins unless noted:
 //   who       archive_name
 //   sender    0x0C1F, 0x0065, 0x0C1A, 0x0042 read directly; first record
@@ -31,7 +30,7 @@ inline constexpr char kDebugFieldsFileName[] = "debug_fields.txt";
 // The dump's [final] section shows the fields before the subject cleanup.
 MessageFields resolve_message_fields(libpff_item_t* message,
                                      const std::string& archive_name,
-                                     std::ostream& dump);
+                                     std::string& dump);
 
 // resolve_message_fields with the dump written to debug_fields.txt, created
 // new in message_dir. A file that cannot be written in full is reported on

@@ -1,6 +1,7 @@
 #include "properties/property_reader.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "properties/entry_types.h"
@@ -11,6 +12,17 @@ namespace {
 
 // Buffer size of the first try of read_utf8.
 constexpr size_t kFirstTryBytes = 4096;
+// U+FEFF and U+FFFE in UTF-8: a UTF-16 value's leading byte-order mark, in
+// either order, as the decoding of its bytes shows it. libpff drops it.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf8SwappedByteOrderMark = "\xEF\xBF\xBE";
+
+const RecordEntryValue* first_entry(const RecordSetValues& set, uint32_t entry_type) {
+  for (const RecordEntryValue& entry : set.entries) {
+    if (entry.entry_type == entry_type) return &entry;
+  }
+  return nullptr;
+}
 
 // The bytes of a buffer up to its first 0 byte (libpff ends its UTF-8 text
 // with one).
@@ -77,11 +89,6 @@ std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t 
       });
 }
 
-std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type, uint8_t flags,
-                               int set_index) {
-  return try_read_utf8_property(item, entry_type, flags, set_index).value_or(std::string());
-}
-
 uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type, uint32_t default_value,
                            int set_index) {
   libpff_error_t* error = nullptr;
@@ -94,15 +101,48 @@ uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type, uint32_t de
   return default_value;
 }
 
-std::string read_plain_text_body(libpff_item_t* message) {
+std::optional<std::string> string_entry(const RecordSetValues& set, uint32_t entry_type) {
+  const RecordEntryValue* entry = first_entry(set, entry_type);
+  if (entry == nullptr || !entry->readable) return std::nullopt;
+  if (entry->value_type == kValueString8) return entry->string8_text;
+  if (entry->value_type != kValueUnicode || entry->data.size() % 2 != 0) return std::nullopt;
+  for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
+    if (entry->text.compare(0, mark.size(), mark) == 0) return entry->text.substr(mark.size());
+  }
+  return entry->text;
+}
+
+std::string string_entry_or_empty(const RecordSetValues& set, uint32_t entry_type) {
+  return string_entry(set, entry_type).value_or(std::string());
+}
+
+uint32_t u32_entry(const RecordSetValues& set, uint32_t entry_type, uint32_t default_value) {
+  for (const RecordEntryValue& entry : set.entries) {
+    if (entry.entry_type != entry_type || entry.value_type != kValueInt32) continue;
+    if (!entry.readable || entry.data.size() != 4) return default_value;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(entry.data.data());
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+           uint32_t{bytes[3]} << 24;
+  }
+  return default_value;
+}
+
+std::string read_plain_text_body(libpff_item_t* message, const RecordSetValues* own) {
+  const RecordSetValues none;
+  const RecordSetValues& entries = own != nullptr ? *own : none;
+  const RecordEntryValue* stored = first_entry(entries, kEntryBody);
+  if (stored != nullptr && stored->value_type == kValueUnicode) {
+    std::optional<std::string> body = string_entry(entries, kEntryBody);
+    if (body && !body->empty()) return std::move(*body);
+  }
   bool present = false;
   std::string body = read_body(message, libpff_message_get_plain_text_body_size,
                                libpff_message_get_plain_text_body, &present);
   if (present) return body;
 
-  body = read_utf8_property(message, kEntryBody);
+  body = string_entry_or_empty(entries, kEntryBody);
   if (!body.empty()) return body;
-  body = read_utf8_property(message, kEntryHtmlBody);
+  body = string_entry_or_empty(entries, kEntryHtmlBody);
   if (!body.empty()) return body;
   // The HTML body is usually stored as binary, which the text read above
   // cannot return; libpff gives it as the bytes stored.

@@ -10,6 +10,8 @@
 
 #include <libpff.h>
 
+#include "properties/record_set_values.h"
+
 namespace quillmar {
 
 // Value-type matching flag passed to libpff's entry-value functions. libpff
@@ -24,20 +26,36 @@ std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t 
                                                   uint8_t flags = kEntryValueFlags,
                                                   int set_index = 0);
 
-// try_read_utf8_property, with "" for nothing.
-std::string read_utf8_property(libpff_item_t* item, uint32_t entry_type,
-                               uint8_t flags = kEntryValueFlags, int set_index = 0);
-
 // Entry entry_type of record set set_index as a 32-bit value; default_value
 // when missing or unreadable.
 uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,
                            uint32_t default_value, int set_index = 0);
 
+// The first entry of entry_type in set as text, as libpff's entry-value
+// reads give it, from the bytes already read: UTF-16 (0x001F) decoded up to
+// its first 0 unit, without a leading byte-order mark, nothing for an odd
+// number of bytes; 8-bit (0x001E) as libpff converts it; nothing for other
+// value types, an unreadable value or no such entry. Where libpff decodes a
+// surrogate pair wrongly, or swallows the unit after an unpaired high
+// surrogate (or fails on one at the end), this text has the character, and
+// U+FFFD for the unpaired surrogate alone.
+std::optional<std::string> string_entry(const RecordSetValues& set, uint32_t entry_type);
+
+// string_entry, with "" for nothing.
+std::string string_entry_or_empty(const RecordSetValues& set, uint32_t entry_type);
+
+// The first entry of entry_type in set that holds a 32-bit integer (0x0003),
+// little-endian; default_value when there is none or it is not 4 bytes.
+uint32_t u32_entry(const RecordSetValues& set, uint32_t entry_type, uint32_t default_value);
+
 // The message body, trying in order: libpff's plain-text body; entry 0x1000
 // as text; entry 0x1013 as text; libpff's HTML body. The first non-empty one
 // wins, except that a plain-text body libpff reports as present is returned
-// even when it reads as empty. Each is cut at its first 0 byte.
-std::string read_plain_text_body(libpff_item_t* message);
+// even when it reads as empty. Each is cut at its first 0 byte. own is the
+// message's record set 0 (null when unreadable); a UTF-16 0x1000 entry with
+// text is taken from it as string_entry gives it, which is what libpff's
+// plain-text body is for such an entry.
+std::string read_plain_text_body(libpff_item_t* message, const RecordSetValues* own);
 
 }  // namespace quillmar
 

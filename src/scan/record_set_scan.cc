@@ -1,11 +1,7 @@
 #include "scan/record_set_scan.h"
 
-#include <cstdio>
-#include <vector>
-
 #include "message/text_cleanup.h"
 #include "properties/entry_types.h"
-#include "properties/libpff_handles.h"
 #include "scan/value_format.h"
 
 namespace quillmar {
@@ -14,104 +10,75 @@ namespace {
 constexpr char kCrLf[] = "\r\n";
 
 // Lower-case hexadecimal of at least four digits.
-std::string hex4(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(value));
-  return text;
+void append_hex4(std::string& out, uint32_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  char text[8];
+  int length = 0;
+  do {
+    text[length++] = kDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0 || length < 4);
+  while (length > 0) out += text[--length];
 }
 
 void set_if_empty(std::string& field, const std::string& value) {
   if (field.empty()) field = value;
 }
 
-// One entry's value: its bytes (empty when unavailable) and rendered text.
-struct EntryValue {
-  std::vector<uint8_t> bytes;
-  std::string text;
-};
-
-EntryValue read_entry_value(libpff_record_entry_t* entry, uint32_t value_type) {
-  libpff_error_t* error = nullptr;
-  EntryValue value;
-  size_t size = 0;
-  if (libpff_record_entry_get_data_size(entry, &size, &error) != 1 || size == 0) {
-    discard_error(&error);
-    return value;
+void append_entry_line(std::string& out, const RecordEntryValue& entry) {
+  out += "entry=0x";
+  append_hex4(out, entry.entry_type);
+  out += " value_type=0x";
+  append_hex4(out, entry.value_type);
+  out += " size=";
+  out += std::to_string(entry.data.size());
+  if (!entry.text.empty()) {
+    out += " value=";
+    out += entry.text;
   }
-  value.bytes.assign(size, 0);
-  if (libpff_record_entry_get_data(entry, value.bytes.data(), size, &error) != 1) {
-    discard_error(&error);
-    value.bytes.clear();
-    return value;
-  }
-  value.text = render_value_text(value_type, value.bytes.data(), value.bytes.size());
-  return value;
+  out += kCrLf;
 }
 
-void write_entry_line(std::ostream& out, uint32_t entry_type, uint32_t value_type,
-                      const EntryValue& value) {
-  out << "entry=0x" << hex4(entry_type) << " value_type=0x" << hex4(value_type)
-      << " size=" << std::to_string(value.bytes.size());
-  if (!value.text.empty()) out << " value=" << value.text;
-  out << kCrLf;
-}
-
-void scan_entry(libpff_record_entry_t* entry, MessageFields& fields, std::ostream* out) {
-  uint32_t entry_type = 0;
-  uint32_t value_type = 0;
-  libpff_record_entry_get_entry_type(entry, &entry_type, nullptr);
-  libpff_record_entry_get_value_type(entry, &value_type, nullptr);
-  const EntryValue value = read_entry_value(entry, value_type);
-  collect_field(fields, entry_type, value.text);
-  if (out != nullptr) write_entry_line(*out, entry_type, value_type, value);
-}
-
-void scan_record_set(libpff_record_set_t* record_set, int index,
-                     MessageFields& fields, std::ostream* out) {
-  libpff_error_t* error = nullptr;
-  int entry_count = 0;
-  if (libpff_record_set_get_number_of_entries(record_set, &entry_count, &error) != 1) {
-    discard_error(&error);
-    return;
-  }
-  if (out != nullptr) {
-    *out << kCrLf << "[record_set " << std::to_string(index)
-         << "] entries=" << std::to_string(entry_count) << kCrLf;
-  }
-  for (int j = 0; j < entry_count; ++j) {
-    RecordEntryHandle entry;
-    if (!obtained(libpff_record_set_get_entry_by_index(record_set, j, entry.out(), &error),
-                  entry)) {
-      discard_error(&error);
-      continue;
-    }
-    scan_entry(entry.get(), fields, out);
+bool is_collected(uint32_t entry_type) {
+  switch (entry_type) {
+    case kEntryImportance:
+    case kEntrySubject:
+    case kEntryClientSubmitTime:
+    case kEntryDeliveryTime:
+    case kEntryCreationTime:
+    case kEntrySentRepresentingName:
+    case kEntrySentRepresentingEmail:
+    case kEntrySenderName:
+    case kEntrySenderEmail:
+    case kEntryTransportHeaders:
+    case kEntryBody:
+    case kEntryHtmlBody:
+    case kEntryDisplayCc:
+    case kEntryDisplayTo:
+      return true;
+    default:
+      return false;
   }
 }
 
 }  // namespace
 
-void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields,
-                        std::ostream* out) {
-  libpff_error_t* error = nullptr;
-  RecordSetHandle record_set;
-  if (!obtained(libpff_item_get_record_set_by_index(item, set_index, record_set.out(), &error),
-                record_set)) {
-    discard_error(&error);
-    return;
+void scan_record_set(const RecordSetValues& set, MessageFields& fields, std::string* dump) {
+  if (dump != nullptr) {
+    *dump += kCrLf;
+    *dump += "[record_set " + std::to_string(set.index) +
+             "] entries=" + std::to_string(set.declared_entries) + kCrLf;
   }
-  scan_record_set(record_set.get(), set_index, fields, out);
+  for (const RecordEntryValue& entry : set.entries) {
+    collect_field(fields, entry.entry_type, entry.text);
+    if (dump != nullptr) append_entry_line(*dump, entry);
+  }
 }
 
-void scan_record_sets(libpff_item_t* item, MessageFields& fields, std::ostream* out) {
-  libpff_error_t* error = nullptr;
-  int set_count = 0;
-  if (libpff_item_get_number_of_record_sets(item, &set_count, &error) != 1) {
-    discard_error(&error);
-    return;
-  }
-  if (out != nullptr) *out << "record_sets=" << std::to_string(set_count) << kCrLf;
-  for (int i = 0; i < set_count; ++i) scan_record_set_at(item, i, fields, out);
+void scan_record_sets(const ItemRecordSets& sets, MessageFields& fields, std::string* dump) {
+  if (!sets.counted) return;
+  if (dump != nullptr) *dump += "record_sets=" + std::to_string(sets.declared_sets) + kCrLf;
+  for (const RecordSetValues& set : sets.sets) scan_record_set(set, fields, dump);
 }
 
 std::optional<uint32_t> parse_importance(const std::string& text) {
@@ -134,6 +101,7 @@ std::optional<uint32_t> parse_importance(const std::string& text) {
 }
 
 void collect_field(MessageFields& fields, uint32_t entry_type, const std::string& text) {
+  if (!is_collected(entry_type)) return;
   const std::string t = trim_whitespace(text);
   if (t.empty()) return;
   switch (entry_type) {

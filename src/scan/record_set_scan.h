@@ -1,33 +1,29 @@
-// Walk over an item's raw property records: each entry's value is rendered
-// as text, folded into a MessageFields, and listed in a diagnostic dump.
+// Walk over an item's property records as read once: each entry's text is
+// folded into a MessageFields and listed in a diagnostic dump.
 #ifndef QUILLMAR_SCAN_RECORD_SET_SCAN_H_
 #define QUILLMAR_SCAN_RECORD_SET_SCAN_H_
 
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
 
-#include <libpff.h>
-
 #include "fields/message_fields.h"
+#include "properties/record_set_values.h"
 
 namespace quillmar {
 
-// Visits every record set and entry of item in libpff's order, applying
-// collect_field to each entry obtained and, when out is not null, writing
-// "record_sets=N", then per set an empty line and "[record_set i] entries=M",
-// then one "entry=" line per entry (all lines end in CR LF). Failures are
-// absorbed: a set or entry that cannot be obtained is skipped without a line;
-// a value that cannot be read is shown with size=0 and no value. If the
-// number of record sets cannot be read, nothing is written or changed.
-void scan_record_sets(libpff_item_t* item, MessageFields& fields, std::ostream* out);
+// Folds every entry of sets into fields with collect_field, in libpff's
+// order, and with dump appends "record_sets=N", then per set an empty line
+// and "[record_set i] entries=M", then one "entry=" line per entry (all lines
+// end in CR LF): an entry libpff could not give has no line; a value that
+// could not be read shows size=0 and no value. Sets libpff could not count
+// change and write nothing.
+void scan_record_sets(const ItemRecordSets& sets, MessageFields& fields, std::string* dump);
 
-// The part of scan_record_sets for record set set_index alone: its empty
-// line, "[record_set i] entries=M" and entry lines when out is not null. A
-// set that cannot be obtained changes and writes nothing.
-void scan_record_set_at(libpff_item_t* item, int set_index, MessageFields& fields,
-                        std::ostream* out = nullptr);
+// The part of scan_record_sets for one record set: its empty line, its
+// "[record_set i] entries=M" line and its entry lines.
+void scan_record_set(const RecordSetValues& set, MessageFields& fields,
+                     std::string* dump = nullptr);
 
 // Folds the rendered value text of one entry into fields. The text is
 // trimmed first; empty text changes nothing. Sender types, subject, the three

@@ -12,29 +12,31 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 
-// The address of recipient `index`, in the order of precedence documented above.
-std::string recipient_address(libpff_item_t* recipients, int index) {
+// The address of a recipient, in the order of precedence documented above.
+std::string recipient_address(const RecordSetValues& recipient) {
   MessageFields own;
-  scan_record_set_at(recipients, index, own);
+  scan_record_set(recipient, own);
   if (!own.sender.empty()) return own.sender;
   for (uint32_t entry_type : {kEntrySmtpAddress, kEntryEmailAddress, kEntryDisplayName}) {
-    std::string address = read_utf8_property(recipients, entry_type, kEntryValueFlags, index);
+    std::string address = string_entry_or_empty(recipient, entry_type);
     if (!address.empty()) return address;
   }
   return std::string();
 }
 
 void scan_recipient(libpff_item_t* recipients, int index, MessageFields& fields,
-                    std::ostream* out) {
-  const std::string address = recipient_address(recipients, index);
-  const uint32_t type = read_u32_property(recipients, kEntryRecipientType, 0, index);
+                    std::string* dump) {
+  const std::optional<RecordSetValues> recipient = read_record_set(recipients, index);
+  const RecordSetValues none;
+  const std::string address = recipient_address(recipient ? *recipient : none);
+  const uint32_t type = u32_entry(recipient ? *recipient : none, kEntryRecipientType, 0);
   if (!address.empty()) {
     std::string& list = type == kRecipientTypeCc ? fields.cc : fields.to;
     list = append_unique_item(std::move(list), address);
   }
-  if (out != nullptr) {
-    *out << "sub_item " << std::to_string(index) << " recipient_type="
-         << std::to_string(type) << " addr=" << address << kCrLf;
+  if (dump != nullptr) {
+    *dump += "sub_item " + std::to_string(index) + " recipient_type=" + std::to_string(type) +
+             " addr=" + address + kCrLf;
   }
 }
 
@@ -54,12 +56,12 @@ bool open_recipients(libpff_item_t* message, ItemHandle& recipients, int* count)
 
 }  // namespace
 
-void scan_sub_items(libpff_item_t* message, MessageFields& fields, std::ostream* out) {
+void scan_sub_items(libpff_item_t* message, MessageFields& fields, std::string* dump) {
   ItemHandle recipients;
   int count = 0;
   if (!open_recipients(message, recipients, &count)) return;
-  if (out != nullptr) *out << kCrLf << "sub_items=" << std::to_string(count) << kCrLf;
-  for (int i = 0; i < count; ++i) scan_recipient(recipients.get(), i, fields, out);
+  if (dump != nullptr) *dump += kCrLf + std::string("sub_items=") + std::to_string(count) + kCrLf;
+  for (int i = 0; i < count; ++i) scan_recipient(recipients.get(), i, fields, dump);
 }
 
 }  // namespace quillmar

@@ -5,7 +5,7 @@
 
 #include <libpff.h>
 
-#include <ostream>
+#include <string>
 
 #include "fields/message_fields.h"
 
@@ -17,11 +17,11 @@ namespace quillmar {
 // find among its own records; its SMTP address (0x39FE); its e-mail address
 // (0x3003); its display name (0x3001). A non-empty address is appended
 // (unless contained) to cc when the recipient type (0x0C15, 0 when absent) is
-// 2, to to otherwise. With out, writes an empty line, "sub_items=N" (0 for a
+// 2, to to otherwise. With dump, appends an empty line, "sub_items=N" (0 for a
 // message without recipients) and one "sub_item i recipient_type=T addr=A"
 // line per recipient. If libpff cannot give the recipients or their number,
 // nothing happens.
-void scan_sub_items(libpff_item_t* message, MessageFields& fields, std::ostream* out);
+void scan_sub_items(libpff_item_t* message, MessageFields& fields, std::string* dump);
 
 }  // namespace quillmar
 

@@ -1,0 +1,98 @@
+#include "properties/record_set_values.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "properties/entry_types.h"
+#include "properties/libpff_handles.h"
+#include "scan/value_format.h"
+
+namespace quillmar {
+namespace {
+
+// libpff's UTF-8 text of an 8-bit string entry, cut at its first 0 byte.
+std::optional<std::string> read_string8_text(libpff_record_entry_t* entry) {
+  libpff_error_t* error = nullptr;
+  size_t size = 0;
+  if (libpff_record_entry_get_data_as_utf8_string_size(entry, &size, &error) != 1 || size == 0) {
+    discard_error(&error);
+    return std::nullopt;
+  }
+  std::string text(size, '\0');
+  if (libpff_record_entry_get_data_as_utf8_string(entry, reinterpret_cast<uint8_t*>(&text[0]),
+                                                  size, &error) != 1) {
+    discard_error(&error);
+    return std::nullopt;
+  }
+  text.resize(strnlen(text.data(), size));
+  return text;
+}
+
+RecordEntryValue read_entry(libpff_record_entry_t* entry) {
+  RecordEntryValue value;
+  libpff_record_entry_get_entry_type(entry, &value.entry_type, nullptr);
+  libpff_record_entry_get_value_type(entry, &value.value_type, nullptr);
+  libpff_error_t* error = nullptr;
+  size_t size = 0;
+  if (libpff_record_entry_get_data_size(entry, &size, &error) != 1) {
+    discard_error(&error);
+    return value;
+  }
+  value.data.resize(size);
+  if (size != 0 && libpff_record_entry_get_data(entry, reinterpret_cast<uint8_t*>(&value.data[0]),
+                                                size, &error) != 1) {
+    discard_error(&error);
+    value.data.clear();
+    return value;
+  }
+  value.readable = true;
+  value.text = render_value_text(value.value_type,
+                                 reinterpret_cast<const uint8_t*>(value.data.data()), size);
+  if (value.value_type == kValueString8) value.string8_text = read_string8_text(entry);
+  return value;
+}
+
+}  // namespace
+
+std::optional<RecordSetValues> read_record_set(libpff_item_t* item, int set_index) {
+  libpff_error_t* error = nullptr;
+  RecordSetHandle record_set;
+  RecordSetValues values;
+  values.index = set_index;
+  if (!obtained(libpff_item_get_record_set_by_index(item, set_index, record_set.out(), &error),
+                record_set) ||
+      libpff_record_set_get_number_of_entries(record_set.get(), &values.declared_entries,
+                                              &error) != 1) {
+    discard_error(&error);
+    return std::nullopt;
+  }
+  values.entries.reserve(static_cast<size_t>(std::max(values.declared_entries, 0)));
+  for (int j = 0; j < values.declared_entries; ++j) {
+    RecordEntryHandle entry;
+    if (!obtained(libpff_record_set_get_entry_by_index(record_set.get(), j, entry.out(), &error),
+                  entry)) {
+      discard_error(&error);
+      continue;
+    }
+    values.entries.push_back(read_entry(entry.get()));
+  }
+  return values;
+}
+
+ItemRecordSets read_record_sets(libpff_item_t* item) {
+  libpff_error_t* error = nullptr;
+  ItemRecordSets result;
+  if (libpff_item_get_number_of_record_sets(item, &result.declared_sets, &error) != 1) {
+    discard_error(&error);
+    return result;
+  }
+  result.counted = true;
+  for (int i = 0; i < result.declared_sets; ++i) {
+    if (std::optional<RecordSetValues> set = read_record_set(item, i)) {
+      result.sets.push_back(std::move(*set));
+    }
+  }
+  return result;
+}
+
+}  // namespace quillmar
