@@ -15,6 +15,8 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 constexpr uint32_t kNormalImportance = 1;
+// Room for the dump of a usual message, so that building it copies nothing.
+constexpr size_t kDumpBytesReserved = 16384;
 
 std::string first_sender_property(const RecordSetValues& own) {
   for (uint32_t entry_type : {kEntrySenderEmail, kEntrySentRepresentingEmail,
@@ -97,6 +99,7 @@ MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
                                 const std::filesystem::path& message_dir) {
   std::string dump;
+  dump.reserve(kDumpBytesReserved);
   MessageFields fields = resolve_message_fields(message, archive_name, dump);
   const std::filesystem::path path = message_dir / kDebugFieldsFileName;
   if (const int error = write_new_file(path, dump)) report_write_failure(path, error);

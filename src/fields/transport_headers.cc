@@ -48,27 +48,40 @@ std::string_view next_line(std::string_view text, size_t& pos) {
 // So the stored value of a name is that of its last header line with all the
 // continuations up to the next header line, and only that one header's value
 // needs to be built; no table of all headers is kept.
-std::string find_transport_header(std::string_view headers,
-                                  std::string_view name) {
-  if (headers.empty() || name.empty()) return std::string();
-  std::string value;
-  bool current_is_wanted = false;
+namespace internal {
+
+void find_transport_headers(std::string_view headers, const std::string_view* names,
+                            std::string* values, size_t count) {
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t current = kNone;  // index of the wanted name of the current header
   size_t pos = 0;
   while (pos < headers.size()) {
     std::string_view line = next_line(headers, pos);
     if (is_continuation(line)) {
-      if (current_is_wanted) {
-        value += ' ';
-        value += trim_view(line);
+      if (current != kNone) {
+        values[current] += ' ';
+        values[current] += trim_view(line);
       }
       continue;
     }
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    current_is_wanted = equal_ignoring_ascii_case(line.substr(0, colon), name);
-    if (current_is_wanted) value.assign(line.substr(colon + 1));
+    current = kNone;
+    for (size_t i = 0; i < count; ++i) {
+      if (!names[i].empty() && equal_ignoring_ascii_case(line.substr(0, colon), names[i])) {
+        current = i;
+        values[i].assign(line.substr(colon + 1));
+        break;
+      }
+    }
   }
-  return trim_whitespace(std::move(value));
+  for (size_t i = 0; i < count; ++i) values[i] = trim_whitespace(std::move(values[i]));
+}
+
+}  // namespace internal
+
+std::string find_transport_header(std::string_view headers, std::string_view name) {
+  return std::move(find_transport_headers<1>(headers, {name})[0]);
 }
 
 }  // namespace quillmar

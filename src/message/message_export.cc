@@ -1,6 +1,5 @@
 #include "message/message_export.h"
 
-#include <cstdio>
 #include <iostream>
 
 #include "attachments/attachment_export.h"
@@ -33,8 +32,8 @@ void write_or_report(const std::filesystem::path& path, std::string_view bytes) 
 }  // namespace
 
 std::string message_directory_name(const std::string& archive_name, int32_t number) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%08d", static_cast<int>(number));
+  std::string digits = std::to_string(number);
+  if (digits.size() < 8) digits.insert(0, 8 - digits.size(), '0');
   return archive_name + "_" + digits;
 }
 
@@ -54,12 +53,10 @@ std::string format_mail_text(const MessageFields& fields) {
 
 void correct_from_headers(MessageFields& fields) {
   if (fields.headers.empty()) return;
-  replace_if_found(fields.sender,
-                   extract_first_email_address(find_transport_header(fields.headers, "From")));
-  replace_if_found(fields.to,
-                   extract_email_addresses(find_transport_header(fields.headers, "To")));
-  replace_if_found(fields.cc,
-                   extract_email_addresses(find_transport_header(fields.headers, "Cc")));
+  const auto [from, to, cc] = find_transport_headers<3>(fields.headers, {"From", "To", "Cc"});
+  replace_if_found(fields.sender, extract_first_email_address(from));
+  replace_if_found(fields.to, extract_email_addresses(to));
+  replace_if_found(fields.cc, extract_email_addresses(cc));
 }
 
 bool is_empty_message(const MessageFields& fields) {

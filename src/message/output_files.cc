@@ -1,6 +1,7 @@
 #include "message/output_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@ namespace {
 
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask
+constexpr mode_t kNewDirectoryMode = 0777;  // as create_directories makes them
 
 }  // namespace
 
@@ -61,6 +63,8 @@ void report_write_failure(const std::filesystem::path& path, int error) {
 }
 
 void create_directory_tree(const std::filesystem::path& directory) {
+  // Most calls create one directory in an existing parent: one system call.
+  if (::mkdir(directory.c_str(), kNewDirectoryMode) == 0) return;
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   // An existing non-directory and an empty path are errors here too.

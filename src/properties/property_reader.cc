@@ -105,7 +105,7 @@ std::optional<std::string> string_entry(const RecordSetValues& set, uint32_t ent
   const RecordEntryValue* entry = first_entry(set, entry_type);
   if (entry == nullptr || !entry->readable) return std::nullopt;
   if (entry->value_type == kValueString8) return entry->string8_text;
-  if (entry->value_type != kValueUnicode || entry->data.size() % 2 != 0) return std::nullopt;
+  if (entry->value_type != kValueUnicode || entry->size % 2 != 0) return std::nullopt;
   for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
     if (entry->text.compare(0, mark.size(), mark) == 0) return entry->text.substr(mark.size());
   }
@@ -119,10 +119,8 @@ std::string string_entry_or_empty(const RecordSetValues& set, uint32_t entry_typ
 uint32_t u32_entry(const RecordSetValues& set, uint32_t entry_type, uint32_t default_value) {
   for (const RecordEntryValue& entry : set.entries) {
     if (entry.entry_type != entry_type || entry.value_type != kValueInt32) continue;
-    if (!entry.readable || entry.data.size() != 4) return default_value;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(entry.data.data());
-    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-           uint32_t{bytes[3]} << 24;
+    if (!entry.readable || entry.size != 4) return default_value;
+    return static_cast<uint32_t>(entry.head);
   }
   return default_value;
 }

@@ -28,7 +28,17 @@ std::optional<std::string> read_string8_text(libpff_record_entry_t* entry) {
   return text;
 }
 
-RecordEntryValue read_entry(libpff_record_entry_t* entry) {
+// The last time value rendered in a record set: a message's times are
+// often equal, and each rendering asks the C library for the local time.
+struct LastTime {
+  bool valid = false;
+  uint64_t ticks = 0;
+  std::string text;
+};
+
+// scratch: a buffer for the value's bytes, reused from entry to entry.
+RecordEntryValue read_entry(libpff_record_entry_t* entry, std::string& scratch,
+                            LastTime& last_time) {
   RecordEntryValue value;
   libpff_record_entry_get_entry_type(entry, &value.entry_type, nullptr);
   libpff_record_entry_get_value_type(entry, &value.value_type, nullptr);
@@ -38,16 +48,22 @@ RecordEntryValue read_entry(libpff_record_entry_t* entry) {
     discard_error(&error);
     return value;
   }
-  value.data.resize(size);
-  if (size != 0 && libpff_record_entry_get_data(entry, reinterpret_cast<uint8_t*>(&value.data[0]),
-                                                size, &error) != 1) {
+  if (scratch.size() < size) scratch.resize(size);
+  auto* bytes = reinterpret_cast<uint8_t*>(&scratch[0]);
+  if (size != 0 && libpff_record_entry_get_data(entry, bytes, size, &error) != 1) {
     discard_error(&error);
-    value.data.clear();
     return value;
   }
   value.readable = true;
-  value.text = render_value_text(value.value_type,
-                                 reinterpret_cast<const uint8_t*>(value.data.data()), size);
+  value.size = size;
+  for (size_t i = std::min<size_t>(size, 8); i-- > 0;) value.head = value.head << 8 | bytes[i];
+  if (value.value_type == kValueFiletime && size >= 8 && last_time.valid &&
+      last_time.ticks == value.head) {
+    value.text = last_time.text;
+  } else {
+    value.text = render_value_text(value.value_type, bytes, size);
+  }
+  if (value.value_type == kValueFiletime && size >= 8) last_time = {true, value.head, value.text};
   if (value.value_type == kValueString8) value.string8_text = read_string8_text(entry);
   return value;
 }
@@ -67,6 +83,8 @@ std::optional<RecordSetValues> read_record_set(libpff_item_t* item, int set_inde
     return std::nullopt;
   }
   values.entries.reserve(static_cast<size_t>(std::max(values.declared_entries, 0)));
+  std::string scratch;
+  LastTime last_time;
   for (int j = 0; j < values.declared_entries; ++j) {
     RecordEntryHandle entry;
     if (!obtained(libpff_record_set_get_entry_by_index(record_set.get(), j, entry.out(), &error),
@@ -74,7 +92,7 @@ std::optional<RecordSetValues> read_record_set(libpff_item_t* item, int set_inde
       discard_error(&error);
       continue;
     }
-    values.entries.push_back(read_entry(entry.get()));
+    values.entries.push_back(read_entry(entry.get(), scratch, last_time));
   }
   return values;
 }

@@ -15,9 +15,10 @@ namespace quillmar {
 struct RecordEntryValue {
   uint32_t entry_type = 0;  // 0 when libpff cannot tell
   uint32_t value_type = 0;  // 0 when libpff cannot tell
-  std::string data;         // the value's bytes; empty when absent or unreadable
-  bool readable = false;    // data was read (possibly as 0 bytes)
-  std::string text;         // render_value_text of data; "" when unreadable
+  size_t size = 0;          // bytes in the value; 0 when unreadable
+  uint64_t head = 0;        // its first 8 bytes (fewer zero-padded), little-endian
+  bool readable = false;    // the value was read (possibly as 0 bytes)
+  std::string text;         // render_value_text of the value; "" when unreadable
   // 8-bit strings (0x001E) only: libpff's own UTF-8 text of the value, in
   // the archive's code page; nothing when libpff cannot convert it.
   std::optional<std::string> string8_text;

@@ -13,16 +13,13 @@ constexpr char kCrLf[] = "\r\n";
 void append_hex4(std::string& out, uint32_t value) {
   static constexpr char kDigits[] = "0123456789abcdef";
   char text[8];
-  int length = 0;
+  char* const end = text + sizeof text;
+  char* begin = end;
   do {
-    text[length++] = kDigits[value & 0xF];
+    *--begin = kDigits[value & 0xF];
     value >>= 4;
-  } while (value != 0 || length < 4);
-  while (length > 0) out += text[--length];
-}
-
-void set_if_empty(std::string& field, const std::string& value) {
-  if (field.empty()) field = value;
+  } while (value != 0 || end - begin < 4);
+  out.append(begin, static_cast<size_t>(end - begin));
 }
 
 void append_entry_line(std::string& out, const RecordEntryValue& entry) {
@@ -31,7 +28,7 @@ void append_entry_line(std::string& out, const RecordEntryValue& entry) {
   out += " value_type=0x";
   append_hex4(out, entry.value_type);
   out += " size=";
-  out += std::to_string(entry.data.size());
+  out += std::to_string(entry.size);
   if (!entry.text.empty()) {
     out += " value=";
     out += entry.text;
@@ -39,25 +36,27 @@ void append_entry_line(std::string& out, const RecordEntryValue& entry) {
   out += kCrLf;
 }
 
-bool is_collected(uint32_t entry_type) {
+// The field that entry_type fills while it is empty, or null.
+std::string* field_filled_once(MessageFields& fields, uint32_t entry_type) {
   switch (entry_type) {
-    case kEntryImportance:
     case kEntrySubject:
+      return &fields.subject;
     case kEntryClientSubmitTime:
     case kEntryDeliveryTime:
     case kEntryCreationTime:
+      return &fields.date;
     case kEntrySentRepresentingName:
     case kEntrySentRepresentingEmail:
     case kEntrySenderName:
     case kEntrySenderEmail:
+      return &fields.sender;
     case kEntryTransportHeaders:
+      return &fields.headers;
     case kEntryBody:
     case kEntryHtmlBody:
-    case kEntryDisplayCc:
-    case kEntryDisplayTo:
-      return true;
+      return &fields.body;
     default:
-      return false;
+      return nullptr;
   }
 }
 
@@ -101,44 +100,23 @@ std::optional<uint32_t> parse_importance(const std::string& text) {
 }
 
 void collect_field(MessageFields& fields, uint32_t entry_type, const std::string& text) {
-  if (!is_collected(entry_type)) return;
+  if (std::string* field = field_filled_once(fields, entry_type)) {
+    if (field->empty()) *field = trim_whitespace(text);
+    return;
+  }
+  if (entry_type != kEntryImportance && entry_type != kEntryDisplayCc &&
+      entry_type != kEntryDisplayTo) {
+    return;
+  }
   const std::string t = trim_whitespace(text);
   if (t.empty()) return;
-  switch (entry_type) {
-    case kEntryImportance:
-      if (const std::optional<uint32_t> value = parse_importance(t)) {
-        fields.priority = priority_label(static_cast<int32_t>(*value));
-      }
-      break;
-    case kEntrySubject:
-      set_if_empty(fields.subject, t);
-      break;
-    case kEntryClientSubmitTime:
-    case kEntryDeliveryTime:
-    case kEntryCreationTime:
-      set_if_empty(fields.date, t);
-      break;
-    case kEntrySentRepresentingName:
-    case kEntrySentRepresentingEmail:
-    case kEntrySenderName:
-    case kEntrySenderEmail:
-      set_if_empty(fields.sender, t);
-      break;
-    case kEntryTransportHeaders:
-      set_if_empty(fields.headers, t);
-      break;
-    case kEntryBody:
-    case kEntryHtmlBody:
-      set_if_empty(fields.body, t);
-      break;
-    case kEntryDisplayCc:
-      fields.cc = append_unique_item(std::move(fields.cc), normalize_recipient_list(t));
-      break;
-    case kEntryDisplayTo:
-      fields.to = append_unique_item(std::move(fields.to), normalize_recipient_list(t));
-      break;
-    default:
-      break;
+  if (entry_type == kEntryImportance) {
+    if (const std::optional<uint32_t> value = parse_importance(t)) {
+      fields.priority = priority_label(static_cast<int32_t>(*value));
+    }
+  } else {
+    std::string& list = entry_type == kEntryDisplayCc ? fields.cc : fields.to;
+    list = append_unique_item(std::move(list), normalize_recipient_list(t));
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <time.h>
 
-#include <cstdio>
+#include <utility>
 
 #include "properties/entry_types.h"
 #include "run/text_conversion.h"
@@ -41,6 +41,18 @@ std::string render_untyped(const uint8_t* data, size_t size) {
   }
   if (printable > (8 * text.size()) / 10) return text;
   return std::string();
+}
+
+// value in decimal, with leading zeros up to width digits.
+// REQUIRES: value >= 0.
+void append_padded(std::string& out, int value, int width) {
+  char digits[12];
+  int length = 0;
+  do {
+    digits[length++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 || length < width);
+  while (length > 0) out += digits[--length];
 }
 
 }  // namespace
@@ -86,14 +98,14 @@ std::string format_filetime(const uint8_t* data, size_t size) {
   time_t unix_time = static_cast<time_t>(seconds_since_1601 - kSecondsFrom1601To1970);
   struct tm local {};
   if (localtime_r(&unix_time, &local) == nullptr) return kUnconvertibleTime;
-  char text[64];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u",
-                static_cast<unsigned>(local.tm_year + 1900),
-                static_cast<unsigned>(local.tm_mon + 1),
-                static_cast<unsigned>(local.tm_mday),
-                static_cast<unsigned>(local.tm_hour),
-                static_cast<unsigned>(local.tm_min),
-                static_cast<unsigned>(local.tm_sec));
+  std::string text;
+  append_padded(text, local.tm_year + 1900, 4);
+  for (const auto& [separator, part] : {std::pair<char, int>{'-', local.tm_mon + 1},
+                                        {'-', local.tm_mday}, {' ', local.tm_hour},
+                                        {':', local.tm_min}, {':', local.tm_sec}}) {
+    text += separator;
+    append_padded(text, part, 2);
+  }
   return text;
 }
 

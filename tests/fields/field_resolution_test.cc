@@ -75,7 +75,7 @@ TEST_F(FieldResolutionTest, SourcesAreTriedInOrder) {
 // When libpff gives no plain-text body, the body is read as entry 0x1000,
 // then 0x1013, as they are stored (the record scan would trim them).
 TEST_F(FieldResolutionTest, BodyFallsBackToTheBodyEntriesAsStored) {
-  AddMail("s", " text\n").set_unicode(0x1013, "<b>u</b>");
+  AddMail("s").set_string8(0x1000, " text\n").set_unicode(0x1013, "<b>u</b>");
   AddMail("t", "").set_unicode(0x1013, " <b>u</b>");
   for (const char* function :
        {"libpff_message_get_plain_text_body_size", "libpff_message_get_plain_text_body"}) {
