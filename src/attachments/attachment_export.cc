@@ -46,7 +46,7 @@ std::string fitted_name(SplitName parts, const std::string& suffix) {
 // reported, naming path, and keeps the bytes copied so far; a write that
 // fails stops the copy and is the caller's to report.
 void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& file,
-                          const std::filesystem::path& path) {
+                          const std::filesystem::path& path, Console& console) {
   libpff_error_t* error = nullptr;
   // Every read asks for at most min(size, chunk) bytes; libpff fills what
   // it returns, so the buffer is not zero-filled first.
@@ -59,7 +59,8 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& fil
     const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.get(),
                                                             wanted, &error);
     if (read < 1) {
-      report_libpff_error(("Lecture de piece jointe interrompue: " + path.string()).c_str(), &error);
+      report_libpff_error(console, ("Lecture de piece jointe interrompue: " + path.string()).c_str(),
+                          &error);
       return;
     }
     const size_t got = std::min(static_cast<size_t>(read), wanted);
@@ -69,20 +70,21 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& fil
 }
 
 void export_attachment(libpff_item_t* attachment, int32_t number,
-                       const std::filesystem::path& directory, NextSuffixes& next_suffix) {
+                       const std::filesystem::path& directory, NextSuffixes& next_suffix,
+                       Console& console) {
   const std::string file_name = choose_attachment_file_name(
       directory, read_attachment_name(attachment, number), number, next_suffix);
   libpff_error_t* error = nullptr;
   size64_t size = 0;
   if (libpff_attachment_get_data_size(attachment, &size, &error) != 1) {
-    report_libpff_error("Erreur lecture taille de piece jointe", &error);
+    report_libpff_error(console, "Erreur lecture taille de piece jointe", &error);
     return;
   }
   if (size == 0) return;
   const std::filesystem::path path = directory / file_name;
   NewFile file(path);
-  copy_attachment_data(attachment, size, file, path);
-  if (const int failure = file.close()) report_write_failure(path, failure);
+  copy_attachment_data(attachment, size, file, path, console);
+  if (const int failure = file.close()) report_write_failure(console, path, failure);
 }
 
 }  // namespace
@@ -120,11 +122,12 @@ std::string choose_attachment_file_name(const std::filesystem::path& directory,
   }
 }
 
-void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir) {
+void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir,
+                        Console& console) {
   libpff_error_t* error = nullptr;
   int count = 0;
   if (libpff_message_get_number_of_attachments(message, &count, &error) != 1) {
-    report_libpff_error("Erreur lecture nombre de pieces jointes", &error);
+    report_libpff_error(console, "Erreur lecture nombre de pieces jointes", &error);
     count = 0;
   }
   const std::filesystem::path directory = message_dir / kAttachmentDirName;
@@ -134,10 +137,10 @@ void export_attachments(libpff_item_t* message, const std::filesystem::path& mes
     ItemHandle attachment;
     if (!obtained(libpff_message_get_attachment(message, i, attachment.out(), &error),
                   attachment)) {
-      report_libpff_error("Erreur lecture piece jointe", &error);
+      report_libpff_error(console, "Erreur lecture piece jointe", &error);
       continue;
     }
-    export_attachment(attachment.get(), i + 1, directory, next_suffix);
+    export_attachment(attachment.get(), i + 1, directory, next_suffix, console);
   }
 }
 

@@ -10,6 +10,8 @@
 
 #include <libpff.h>
 
+#include "run/console.h"
+
 namespace quillmar {
 
 // Upper bound of every read and of the copy buffer (which is no larger than
@@ -22,11 +24,12 @@ inline constexpr size_t kMaxFileNameBytes = 255;
 // "create_directories" on failure), then copies each readable attachment of
 // non-zero size into a file named by choose_attachment_file_name. A count or
 // attachment that cannot be read, and a data read that fails or ends before
-// the size libpff gave, are reported on standard error with libpff's text,
+// the size libpff gave, are reported on console with libpff's text,
 // and a failed read leaves the bytes copied so far. A file that cannot be
 // created or written in full is reported with the system's reason and
 // removed.
-void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir);
+void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir,
+                        Console& console);
 
 // "piece_jointe_" + number padded to 4 digits + ".bin".
 std::string default_attachment_name(int32_t number);

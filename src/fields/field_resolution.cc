@@ -97,12 +97,12 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
-                                const std::filesystem::path& message_dir) {
+                                const std::filesystem::path& message_dir, Console& console) {
   std::string dump;
   dump.reserve(kDumpBytesReserved);
   MessageFields fields = resolve_message_fields(message, archive_name, dump);
   const std::filesystem::path path = message_dir / kDebugFieldsFileName;
-  if (const int error = write_new_file(path, dump)) report_write_failure(path, error);
+  if (const int error = write_new_file(path, dump)) report_write_failure(console, path, error);
   return fields;
 }
 

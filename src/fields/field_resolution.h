@@ -9,6 +9,7 @@
 #include <libpff.h>
 
 #include "fields/message_fields.h"
+#include "run/console.h"
 
 namespace quillmar {
 
@@ -34,10 +35,10 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 
 // resolve_message_fields with the dump written to debug_fields.txt, created
 // new in message_dir. A file that cannot be written in full is reported on
-// standard error, removed, and changes nothing in the result.
+// console, removed, and changes nothing in the result.
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
-                                const std::filesystem::path& message_dir);
+                                const std::filesystem::path& message_dir, Console& console);
 
 }  // namespace quillmar
 

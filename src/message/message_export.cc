@@ -1,6 +1,5 @@
 #include "message/message_export.h"
 
-#include <iostream>
 
 #include "attachments/attachment_export.h"
 #include "fields/field_resolution.h"
@@ -25,8 +24,9 @@ void replace_if_found(std::string& field, std::string addresses) {
 }
 
 // Writes a file whose loss does not fail the message; a failure is reported.
-void write_or_report(const std::filesystem::path& path, std::string_view bytes) {
-  if (const int error = write_new_file(path, bytes)) report_write_failure(path, error);
+void write_or_report(const std::filesystem::path& path, std::string_view bytes,
+                     Console& console) {
+  if (const int error = write_new_file(path, bytes)) report_write_failure(console, path, error);
 }
 
 }  // namespace
@@ -64,21 +64,19 @@ bool is_empty_message(const MessageFields& fields) {
          fields.sender.empty() && fields.to.empty();
 }
 
-bool export_message(libpff_item_t* message, MailExportContext& context) {
-  const int32_t number = context.mail_number;
-  const std::filesystem::path directory =
-      context.output_root / message_directory_name(context.archive_name, number);
-  // The directory belongs to message `number` of this run: whatever an
-  // earlier run or a failed message left there goes first, so that every
-  // file is created new and a rerun gives the same tree.
+MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
+                                       const std::filesystem::path& directory,
+                                       Console& console) {
+  // Whatever an earlier run or a failed message left there goes first, so
+  // that every file is created new and a rerun gives the same tree.
   remove_directory_tree(directory);
   create_directory_tree(directory);
 
-  MessageFields fields = dump_debug_fields(message, context.archive_name, directory);
+  MessageFields fields = dump_debug_fields(message, archive_name, directory, console);
   correct_from_headers(fields);
   if (is_empty_message(fields)) {
     remove_directory_tree(directory);
-    return false;
+    return MessageOutcome::kEmpty;
   }
 
   // A mail.txt that cannot be written in full (a full disk included) is a
@@ -86,17 +84,33 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
   // Once it is written the message counts, whatever else is lost: the loss
   // is on the console, and the number is not reused.
   if (write_new_file(directory / kMailTextFileName, format_mail_text(fields)) != 0) {
-    std::cerr << "Impossible d'ecrire mail.txt: " << directory.string() << "\n";
-    return false;
+    console.err("Impossible d'ecrire mail.txt: " + directory.string() + "\n");
+    return MessageOutcome::kMailTextFailed;
   }
-  if (!fields.headers.empty()) write_or_report(directory / kHeadersFileName, fields.headers);
-  export_attachments(message, directory);
+  if (!fields.headers.empty()) {
+    write_or_report(directory / kHeadersFileName, fields.headers, console);
+  }
+  export_attachments(message, directory, console);
   // Written last: present, it says this directory's export finished.
-  write_or_report(directory / kMailOkFileName, std::string_view());
+  write_or_report(directory / kMailOkFileName, std::string_view(), console);
+  return MessageOutcome::kExported;
+}
 
-  std::cout << "MAIL " << std::to_string(number) << " OK -> " << directory.string() << "\n";
+bool count_message(MessageOutcome outcome, const std::filesystem::path& directory,
+                   MailExportContext& context) {
+  if (outcome != MessageOutcome::kExported) return false;
+  context.console->out("MAIL " + std::to_string(context.mail_number) + " OK -> " +
+                       directory.string() + "\n");
   ++context.mail_number;
   return true;
+}
+
+bool export_message(libpff_item_t* message, MailExportContext& context) {
+  const std::filesystem::path directory =
+      context.output_root / message_directory_name(context.archive_name, context.mail_number);
+  return count_message(
+      write_message_directory(message, context.archive_name, directory, *context.console),
+      directory, context);
 }
 
 }  // namespace quillmar

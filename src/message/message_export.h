@@ -27,13 +27,30 @@ void correct_from_headers(MessageFields& fields);
 // body, sender and to.
 bool is_empty_message(const MessageFields& fields);
 
-// Writes message into output_root/<archive_name>_<mail_number>: the dump,
-// then (unless the message is empty, in which case the directory is removed)
-// mail.ok, mail.txt, headers.txt when there are headers, and the "pj"
-// attachments; prints "MAIL n OK -> dir" and advances context.mail_number.
+enum class MessageOutcome {
+  kExported,        // mail.txt written: the message takes its number
+  kEmpty,           // nothing to show: the directory is removed
+  kMailTextFailed,  // mail.txt could not be written: reported, directory left
+};
+
+// Writes message into directory, emptied first: the dump, then (unless the
+// message is empty, in which case the directory is removed) mail.txt,
+// headers.txt when there are headers, the "pj" attachments and mail.ok last.
+// Losses are reported on console; a failed mail.txt as "Impossible d'ecrire
+// mail.txt: <directory>". Throws filesystem_error when the directory cannot
+// be created or removed.
+MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
+                                       const std::filesystem::path& directory,
+                                       Console& console);
+
+// For an exported message, prints "MAIL n OK -> dir" with n the context's
+// mail number, and advances it. True when exported.
+bool count_message(MessageOutcome outcome, const std::filesystem::path& directory,
+                   MailExportContext& context);
+
+// Writes message into output_root/<archive_name>_<mail_number> and counts it.
 // Returns false, without advancing, for an empty message or when mail.txt
-// cannot be written (reported on standard error). Throws filesystem_error
-// when the directory cannot be created or removed.
+// cannot be written.
 bool export_message(libpff_item_t* message, MailExportContext& context);
 
 }  // namespace quillmar

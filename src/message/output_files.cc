@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 
 namespace quillmar {
 namespace {
@@ -55,11 +54,11 @@ int write_new_file(const std::filesystem::path& path, std::string_view bytes) {
   return file.close();
 }
 
-void report_write_failure(const std::filesystem::path& path, int error) {
+void report_write_failure(Console& console, const std::filesystem::path& path, int error) {
   char buffer[256];
   // The GNU strerror_r may return a static text instead of filling buffer.
-  std::cerr << "Impossible d'ecrire " << path.string() << ": "
-            << strerror_r(error, buffer, sizeof buffer) << "\n";
+  console.err("Impossible d'ecrire " + path.string() + ": " +
+              strerror_r(error, buffer, sizeof buffer) + "\n");
 }
 
 void create_directory_tree(const std::filesystem::path& directory) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "run/console.h"
+
 namespace quillmar {
 
 inline constexpr char kMailOkFileName[] = "mail.ok";        // empty marker
@@ -55,8 +57,8 @@ class NewFile {
 };
 
 // Writes "Impossible d'ecrire <path>: <system's text for error>" on
-// standard error.
-void report_write_failure(const std::filesystem::path& path, int error);
+// console's error stream.
+void report_write_failure(Console& console, const std::filesystem::path& path, int error);
 
 // Creates directory and its missing parents; an existing directory is
 // accepted. Throws std::filesystem::filesystem_error naming

@@ -4,12 +4,14 @@
 
 #include <libpff.h>
 
+#include "run/console.h"
+
 namespace quillmar {
 
-// Writes message and "\n" on standard error, then the pending libpff error
-// (if any) through libpff_error_fprint on stderr, and frees it; the slot is
+// Writes message and "\n" on console's error stream, then the pending libpff
+// error (if any) as libpff_error_fprint writes it, and frees it; the slot is
 // null afterwards.
-void report_libpff_error(const char* message, libpff_error_t** error);
+void report_libpff_error(Console& console, const char* message, libpff_error_t** error);
 
 }  // namespace quillmar
 

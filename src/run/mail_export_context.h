@@ -7,12 +7,18 @@
 #include <filesystem>
 #include <string>
 
+#include "run/console.h"
+
 namespace quillmar {
 
 struct MailExportContext {
   std::filesystem::path output_root;  // output directory exactly as given
   std::string archive_name;           // sanitized archive stem; directory prefix
   int32_t mail_number = 0;            // number of the next message written; 1 once open
+  Console* console = nullptr;         // where the run's lines go; set before any walk
+  // This walker's part of a parallel run (see parallel_export.h); null when
+  // the walk exports every message itself.
+  struct WalkShare* share = nullptr;
 };
 
 }  // namespace quillmar

@@ -1,14 +1,15 @@
 #include "walk/folder_walk.h"
 
 #include <algorithm>
-#include <iostream>
 #include <optional>
 #include <vector>
 
 #include "message/message_export.h"
+#include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
 #include "properties/property_reader.h"
 #include "run/libpff_report.h"
+#include "run/parallel_export.h"
 
 namespace quillmar {
 namespace {
@@ -32,13 +33,17 @@ void walk_messages(libpff_item_t* folder, MailExportContext& context) {
   libpff_error_t* error = nullptr;
   int count = 0;
   if (libpff_folder_get_number_of_sub_messages(folder, &count, &error) != 1) {
-    report_libpff_error("Erreur lecture nombre de messages", &error);
+    report_libpff_error(*context.console, "Erreur lecture nombre de messages", &error);
     return;
   }
   for (int i = 0; i < count; ++i) {
+    if (context.share != nullptr) {
+      if (!take_shared_message(folder, i, context)) return;
+      continue;
+    }
     ItemHandle message;
     if (!obtained(libpff_folder_get_sub_message(folder, i, message.out(), &error), message)) {
-      report_libpff_error("Erreur lecture message", &error);
+      report_libpff_error(*context.console, "Erreur lecture message", &error);
       continue;
     }
     export_message(message.get(), context);
@@ -51,14 +56,14 @@ void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPat
 void enter_sub_folder(libpff_item_t* sub_folder, MailExportContext& context,
                       FolderPath& path) {
   if (path.size() >= static_cast<size_t>(kMaxFolderDepth)) {
-    std::cerr << "Sous-dossier ignore: profondeur maximale de " << std::to_string(kMaxFolderDepth)
-              << " atteinte\n";
+    context.console->err("Sous-dossier ignore: profondeur maximale de " +
+                         std::to_string(kMaxFolderDepth) + " atteinte\n");
     return;
   }
   const std::optional<uint32_t> identifier = folder_identifier(sub_folder);
   if (identifier && std::find(path.begin(), path.end(), *identifier) != path.end()) {
-    std::cerr << "Sous-dossier ignore: boucle sur le dossier id=" << std::to_string(*identifier)
-              << "\n";
+    context.console->err("Sous-dossier ignore: boucle sur le dossier id=" +
+                         std::to_string(*identifier) + "\n");
     return;
   }
   path.push_back(identifier.value_or(0));
@@ -70,14 +75,14 @@ void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderP
   libpff_error_t* error = nullptr;
   int count = 0;
   if (libpff_folder_get_number_of_sub_folders(folder, &count, &error) != 1) {
-    report_libpff_error("Erreur lecture nombre de sous-dossiers", &error);
+    report_libpff_error(*context.console, "Erreur lecture nombre de sous-dossiers", &error);
     return;
   }
   for (int j = 0; j < count; ++j) {
     ItemHandle sub_folder;
     if (!obtained(libpff_folder_get_sub_folder(folder, j, sub_folder.out(), &error),
                   sub_folder)) {
-      report_libpff_error("Erreur lecture sous-dossier", &error);
+      report_libpff_error(*context.console, "Erreur lecture sous-dossier", &error);
       continue;
     }
     enter_sub_folder(sub_folder.get(), context, path);
@@ -100,18 +105,42 @@ void walk_folder_by_identifier(libpff_file_t* file, libpff_item_t* store,
                                uint32_t entry_type, const char* label,
                                MailExportContext& context) {
   const uint32_t identifier = read_u32_property(store, entry_type, 0);
-  std::cout << label << " id=" << std::to_string(identifier) << "\n";
+  context.console->out(std::string(label) + " id=" + std::to_string(identifier) + "\n");
   if (identifier == 0) return;
 
   libpff_error_t* error = nullptr;
   ItemHandle folder;
   if (!obtained(libpff_file_get_item_by_identifier(file, identifier, folder.out(), &error),
                 folder)) {
-    report_libpff_error("Impossible d'ouvrir dossier par identifiant", &error);
+    report_libpff_error(*context.console, "Impossible d'ouvrir dossier par identifiant", &error);
     return;
   }
-  std::cout << "Parcours " << label << "\n";
+  context.console->out(std::string("Parcours ") + label + "\n");
   walk_folder(folder.get(), context);
+}
+
+ArchiveWalk walk_archive(libpff_file_t* file, MailExportContext& context) {
+  ArchiveWalk walked;
+  libpff_error_t* error = nullptr;
+  ItemHandle root;
+  if (obtained(libpff_file_get_root_folder(file, root.out(), &error), root)) {
+    walked.root_read = true;
+    context.console->out("Parcours root_folder\n");
+    walk_folder(root.get(), context);
+  } else {
+    report_libpff_error(*context.console, "Root folder non lisible", &error);
+  }
+  ItemHandle store;
+  if (obtained(libpff_file_get_message_store(file, store.out(), &error), store)) {
+    walked.store_read = true;
+    context.console->out("Message store OK\n");
+    walk_folder_by_identifier(file, store.get(), kEntryFolderIdentifier, "IPM_SUBTREE", context);
+    walk_folder_by_identifier(file, store.get(), kEntryFolderIdentifier,
+                              "TOP_OF_PERSONAL_FOLDERS", context);
+  } else {
+    report_libpff_error(*context.console, "Message store non lisible", &error);
+  }
+  return walked;
 }
 
 }  // namespace quillmar

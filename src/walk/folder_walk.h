@@ -21,6 +21,17 @@ inline constexpr int kMaxFolderDepth = 256;
 // being walked, is reported and not entered. folder is borrowed.
 void walk_folder(libpff_item_t* folder, MailExportContext& context);
 
+struct ArchiveWalk {
+  bool root_read = false;   // libpff gave the root folder
+  bool store_read = false;  // libpff gave the message store
+};
+
+// The whole walk of a run: "Parcours root_folder" and the root folder, then
+// "Message store OK" and the folders the store names for IPM_SUBTREE and
+// TOP_OF_PERSONAL_FOLDERS (0x35E0 both). A root folder or store libpff
+// cannot give is reported and skipped.
+ArchiveWalk walk_archive(libpff_file_t* file, MailExportContext& context);
+
 // Reads a folder identifier from entry_type of store (0 when missing),
 // prints "<label> id=<n>", and when it is not 0 opens that item, prints
 // "Parcours <label>" and walks it as a folder.

@@ -33,7 +33,7 @@ void SetTimeZone(const char* zone);
 
 class ExportTest : public ::testing::Test {
  protected:
-  // A fresh scratch directory; TZ set to UTC.
+  // A fresh scratch directory; TZ set to UTC; one walker (QUILLMAR_THREADS=1).
   ExportTest();
   ~ExportTest() override;
   // Fails the test when a libpff object or error object is still alive.

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <type_traits>
@@ -24,8 +25,11 @@ std::vector<Injected> faults;
 std::vector<std::pair<Injected, std::function<void()>>> actions;
 std::map<std::string, int> call_counts;
 std::map<const void*, std::string> live;
+// Guards the above: a parallel export calls libpff from several threads.
+std::recursive_mutex guard;
 
 std::optional<Injected> next_fault(const char* function) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   const int n = ++call_counts[function];
   for (const auto& [when, action] : actions) {
     if (when.function == function && when.nth == n) action();
@@ -61,14 +65,17 @@ R intercept(const char* function, Object* const* object, Value* value, libpff_er
     }
   } else {
     result = real();
+    std::lock_guard<std::recursive_mutex> lock(guard);
     if (result == 1 && object != nullptr && *object != nullptr) live[*object] = function;
   }
+  std::lock_guard<std::recursive_mutex> lock(guard);
   if (error != nullptr && *error != nullptr && *error != before) live[*error] = function;
   return result;
 }
 
 template <typename T>
 void forget(T* const* object) {
+  std::lock_guard<std::recursive_mutex> lock(guard);
   if (object != nullptr && *object != nullptr) live.erase(*object);
 }
 

@@ -1,0 +1,57 @@
+#include "run/console.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace quillmar {
+namespace {
+
+// Longest libpff error message kept; libpff formats them in far less.
+constexpr size_t kLibpffMessageBytes = 4096;
+
+void write(bool error, std::string_view bytes) {
+  (error ? std::cerr : std::cout) << bytes;
+}
+
+}  // namespace
+
+void Console::put(bool error, std::string_view text) {
+  if (mode_ == Mode::kDirect) {
+    write(error, text);
+  } else if (mode_ == Mode::kRecord) {
+    texts_.push_back({mark_, error, std::string(text)});
+  }
+}
+
+void Console::libpff_error(libpff_error_t* error) {
+  if (error == nullptr || mode_ == Mode::kDrop) return;
+  if (mode_ == Mode::kDirect) {
+    // std::cerr is unbuffered and synchronised with stdio, so libpff's text
+    // follows what was written before it.
+    std::cerr.flush();
+    libpff_error_fprint(error, stderr);
+    return;
+  }
+  char text[kLibpffMessageBytes];
+  if (libpff_error_sprint(error, text, sizeof text) < 0) return;
+  put(true, std::string(text, strnlen(text, sizeof text)) + "\n");
+}
+
+void Console::replay(int64_t up_to, std::string_view from, std::string_view to) {
+  for (; replayed_ < texts_.size() && texts_[replayed_].mark <= up_to; ++replayed_) {
+    std::string& bytes = texts_[replayed_].bytes;
+    for (size_t at = from.empty() ? std::string::npos : bytes.find(from);
+         at != std::string::npos; at = bytes.find(from, at + to.size())) {
+      bytes.replace(at, from.size(), to);
+    }
+    write(texts_[replayed_].error, bytes);
+  }
+}
+
+void Console::transfer_to(Console& other) {
+  for (Text& text : texts_) other.texts_.push_back(std::move(text));
+  texts_.clear();
+}
+
+}  // namespace quillmar

@@ -1,0 +1,56 @@
+// Export by several walkers, each with its own libpff file object on the
+// archive (libpff objects are not shared between threads), with output and
+// console byte-identical to a single walker's.
+//
+// Every walker walks the whole archive and counts the messages it meets, in
+// walk order; walker w exports the message at position p when p % walkers
+// == w, into a temporary directory, recording its console lines. One
+// committer, the calling thread, takes the positions in order: it numbers
+// each message as a single walker would (an empty message's number goes to
+// the next one), renames its directory to the numbered name, and prints its
+// lines with the temporary path replaced, after the walk's own lines that
+// precede it (those of walker 0; the others drop theirs).
+#ifndef QUILLMAR_RUN_PARALLEL_EXPORT_H_
+#define QUILLMAR_RUN_PARALLEL_EXPORT_H_
+
+#include <cstdint>
+#include <string>
+
+#include <libpff.h>
+
+#include "run/archive_file.h"
+#include "run/mail_export_context.h"
+#include "walk/folder_walk.h"
+
+namespace quillmar {
+
+class ExportBoard;
+
+// One walker's part of a parallel run.
+struct WalkShare {
+  int walker = 0;
+  int walkers = 1;
+  int64_t position = 0;  // messages met so far
+  ExportBoard* board = nullptr;
+};
+
+// Number of walkers for a run: QUILLMAR_THREADS when set to a number from 1
+// to 64, else the number of cores up to 4, and 1 for an archive under
+// kSmallArchiveBytes, whose second open would cost more than it saves.
+int choose_walker_count(const std::string& archive_path);
+inline constexpr uint64_t kSmallArchiveBytes = 4 << 20;
+
+// For a shared walk: counts the message at index of folder and, when it is
+// this walker's, exports it to the board. False once the run is stopping.
+bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& context);
+
+// Walks the archive with `walkers` walkers, file (open on archive_path)
+// being the first one's; the others open their own. When one of them cannot
+// be opened, walks with file alone. context as for walk_archive; its console
+// must write directly. Rethrows, in walk order, what a walker threw.
+ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archive_path,
+                                     int walkers, MailExportContext& context);
+
+}  // namespace quillmar
+
+#endif  // QUILLMAR_RUN_PARALLEL_EXPORT_H_
