@@ -105,7 +105,9 @@ std::optional<std::string> string_entry(const RecordSetValues& set, uint32_t ent
   const RecordEntryValue* entry = first_entry(set, entry_type);
   if (entry == nullptr || !entry->readable) return std::nullopt;
   if (entry->value_type == kValueString8) return entry->string8_text;
-  if (entry->value_type != kValueUnicode || entry->size % 2 != 0) return std::nullopt;
+  if (entry->value_type != kValueUnicode || entry->size == 0 || entry->size % 2 != 0) {
+    return std::nullopt;
+  }
   for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
     if (entry->text.compare(0, mark.size(), mark) == 0) return entry->text.substr(mark.size());
   }

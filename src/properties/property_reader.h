@@ -33,8 +33,8 @@ uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,
 
 // The first entry of entry_type in set as text, as libpff's entry-value
 // reads give it, from the bytes already read: UTF-16 (0x001F) decoded up to
-// its first 0 unit, without a leading byte-order mark, nothing for an odd
-// number of bytes; 8-bit (0x001E) as libpff converts it; nothing for other
+// its first 0 unit, without a leading byte-order mark, nothing for 0 or an
+// odd number of bytes; 8-bit (0x001E) as libpff converts it; nothing for other
 // value types, an unreadable value or no such entry. Where libpff decodes a
 // surrogate pair wrongly, or swallows the unit after an unpaired high
 // surrogate (or fails on one at the end), this text has the character, and

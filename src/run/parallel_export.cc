@@ -46,6 +46,24 @@ std::string temporary_directory_name(const std::string& archive_name, int64_t po
          "." + std::to_string(position) + ".part";
 }
 
+// Rethrows failure; a standard exception as one whose text names directory
+// where it named temporary, as a single walker's would.
+[[noreturn]] void rethrow_with_directory(std::exception_ptr failure,
+                                         const std::filesystem::path& temporary,
+                                         const std::filesystem::path& directory) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& error) {
+    std::string text = error.what();
+    const std::string from = temporary.string();
+    const std::string to = directory.string();
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+    throw std::runtime_error(text);
+  }
+}
+
 }  // namespace
 
 // Where walkers hand over their messages and walker 0 its walk lines, and
@@ -161,7 +179,7 @@ class ExportBoard {
     }
     slot.console.replay(std::numeric_limits<int64_t>::max(), slot.directory.string(),
                         directory.string());
-    if (slot.failure) std::rethrow_exception(slot.failure);
+    if (slot.failure) rethrow_with_directory(slot.failure, slot.directory, directory);
     if (slot.read) count_message(slot.outcome, directory, context);
   }
 

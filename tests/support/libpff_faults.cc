@@ -165,6 +165,8 @@ WRAP_GET(libpff_record_entry_get_entry_type, libpff_record_entry_t, uint32_t, kN
 WRAP_GET(libpff_record_entry_get_value_type, libpff_record_entry_t, uint32_t, kNoObject)
 WRAP_GET(libpff_record_entry_get_data_size, libpff_record_entry_t, size_t, kNoObject)
 WRAP_READ(int, libpff_record_entry_get_data, libpff_record_entry_t)
+WRAP_GET(libpff_record_entry_get_data_as_utf8_string_size, libpff_record_entry_t, size_t, kNoObject)
+WRAP_READ(int, libpff_record_entry_get_data_as_utf8_string, libpff_record_entry_t)
 WRAP_GET(libpff_message_get_plain_text_body_size, libpff_item_t, size_t, kNoObject)
 WRAP_GET(libpff_message_get_html_body_size, libpff_item_t, size_t, kNoObject)
 WRAP_READ(int, libpff_message_get_plain_text_body, libpff_item_t)
