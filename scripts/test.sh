@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test twice: in a normal build, on libpff built with our patches
 # (the product's default), and in an AddressSanitizer +
-# UndefinedBehaviorSanitizer build on the system's libpff. Exits non-zero on
-# any failure.
+# UndefinedBehaviorSanitizer build on the system's libpff. Then a
+# ThreadSanitizer build exports a generated archive with several walkers and
+# with one, and the two outputs must be the same. Exits non-zero on any
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,4 +37,30 @@ for variant in release asan; do
     status=1
   fi
 done
+# Several walkers under ThreadSanitizer, against one.
+dir=build/tsan
+echo "== tsan: build"
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAR_SANITIZE_THREAD=ON \
+  -DQUILLMAR_SYSTEM_LIBPFF=ON -DQUILLMAR_BUILD_TESTS=OFF >/dev/null
+if cmake --build "$dir" -j "$jobs" --target pst2txt pstgen >"$dir/build.log" 2>&1; then
+  echo "== tsan: parallel export"
+  rm -rf "$dir/run" && mkdir -p "$dir/run"
+  "$dir/tools/pstgen/pstgen" --messages 600 --folders 6 --attachments-per-message 2 \
+    --attachment-every 3 --seed 11 "$dir/run/walkers.pst" >/dev/null
+  for walkers in 1 3; do
+    (cd "$dir/run" && QUILLMAR_THREADS=$walkers TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
+      ../pst2txt walkers.pst "out$walkers" >"out$walkers.log" 2>&1) || {
+      echo "== tsan: $walkers walkers failed" >&2; tail -n 40 "$dir/run/out$walkers.log"; status=1; }
+    sed -i "s/out$walkers/OUT/g" "$dir/run/out$walkers.log"
+  done
+  if ! diff -r "$dir/run/out1" "$dir/run/out3" >/dev/null ||
+     ! cmp -s "$dir/run/out1.log" "$dir/run/out3.log"; then
+    echo "== tsan: 3 walkers wrote other than 1" >&2
+    status=1
+  fi
+else
+  tail -n 60 "$dir/build.log"
+  echo "== tsan: build failed" >&2
+  status=1
+fi
 exit $status
