@@ -3,21 +3,31 @@
 
 Generates (once, cached outside the source tree) a 20,000-message archive with
 realistic sizes, then times, on the same machine and in one run:
-  ours       pst2txt ARCHIVE OUT            (QuillmarPST.so through its host)
+  ours-1     QUILLMAR_THREADS=1 pst2txt ARCHIVE OUT   (one walker)
+  ours-N     QUILLMAR_THREADS=<cores> pst2txt ARCHIVE OUT
   pffexport  pffexport -f all -q -t OUT ARCHIVE
   readpst    readpst -S -j 0 -q -o OUT ARCHIVE  (-j 0: one process; its parallel
              mode was seen to skip items now and then)
-one warm-up each, then --runs runs each, alternating, and prints medians of
-wall time, user+sys time, peak RSS and messages per second, and each peer's
-ratio to ours. Also times the generator on that archive and, with
---generate-large, on a 100,000-message archive.
+one warm-up each, then --runs runs each, alternating, each into a directory
+of its own that no run wrote before (the outputs are deleted after the last
+run, untimed: deleting a tree costs more than writing it on ext4), and prints
+medians of wall time, user+sys time, peak RSS and messages per second, and
+each one's ratio to ours-1. Also times the generator on that archive and,
+with --generate-large, on a 100,000-message archive.
+
+With --instructions, counts instead the instructions per message of ours-1,
+the floor program (bench/libpff_floor.c: what an export must at least read
+through libpff), pffexport and readpst with callgrind, one run each (use a
+small archive: --messages 2000).
 
 usage: bench/compare_exporters.py [--build DIR] [--runs N] [--messages N]
-                                  [--work DIR] [--generate-large]
+                                  [--group-by-folder] [--work DIR]
+                                  [--generate-large] [--instructions]
 (--work names where the exporters write, e.g. /dev/shm to leave the disk out.)
 """
 import argparse
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -36,11 +46,12 @@ GENERATOR_FLAGS = ["--folders", "20", "--attachments-per-message", "1",
                    "--seed", "42"]
 
 
-def timed(command):
+def timed(command, env=None):
     """Runs command under /usr/bin/time; returns (wall s, cpu s, peak RSS KiB)."""
     with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
         subprocess.run(["/usr/bin/time", "-f", "%e %U %S %M", "-o", report.name] + command,
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       env=dict(os.environ, **(env or {})))
         wall, user, system, rss = report.read().split()[-4:]
     return float(wall), float(user) + float(system), int(rss)
 
@@ -49,57 +60,79 @@ def build(build_dir):
     subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
                     "-DQUILLMAR_BUILD_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", build_dir, "-j", str(os.cpu_count()),
-                    "--target", "QuillmarPST", "pst2txt", "pstgen"],
+                    "--target", "QuillmarPST", "pst2txt", "pstgen", "libpff_floor"],
                    check=True, stdout=subprocess.DEVNULL)
-    return os.path.join(build_dir, "pst2txt"), os.path.join(build_dir, "tools", "pstgen", "pstgen")
+    return (os.path.join(build_dir, "pst2txt"), os.path.join(build_dir, "tools", "pstgen", "pstgen"),
+            os.path.join(build_dir, "bench", "libpff_floor"))
 
 
-def generate(pstgen, messages, path):
+def generate(pstgen, messages, path, extra_flags=()):
     """Writes the archive unless cached; returns the generator's measurement or None."""
     if os.path.exists(path):
         return None
     os.makedirs(os.path.dirname(path), exist_ok=True)
     partial = path + ".partial"
-    measurement = timed([pstgen, "--messages", str(messages)] + GENERATOR_FLAGS + [partial])
+    measurement = timed([pstgen, "--messages", str(messages)] + GENERATOR_FLAGS +
+                        list(extra_flags) + [partial])
     os.replace(partial, path)
     return measurement
 
 
-def exporters(pst2txt, archive, work):
-    out = os.path.join(work, "out")
+def exporters(pst2txt, archive):
+    """name -> (command for an output path, environment, whether the path must exist)."""
+    cores = str(os.cpu_count())
     return {
-        "ours": ([pst2txt, archive, out], [out]),
-        "pffexport": (["pffexport", "-f", "all", "-q", "-t", out, archive], [out + ".export"]),
-        "readpst": (["readpst", "-S", "-j", "0", "-q", "-o", out, archive], [out]),
+        "ours-1": (lambda out: [pst2txt, archive, out], {"QUILLMAR_THREADS": "1"}, False),
+        f"ours-{cores}": (lambda out: [pst2txt, archive, out], {"QUILLMAR_THREADS": cores}, False),
+        "pffexport": (lambda out: ["pffexport", "-f", "all", "-q", "-t", out, archive], {}, False),
+        "readpst": (lambda out: ["readpst", "-S", "-j", "0", "-q", "-o", out, archive], {}, True),
     }
 
 
-def prepare(name, outputs):
-    for path in outputs:
-        shutil.rmtree(path, ignore_errors=True)
-    if name == "readpst":
-        os.makedirs(outputs[0])
-
-
-def run_all(tools, runs):
+def run_all(tools, runs, work):
     samples = {name: [] for name in tools}
     for round_number in range(runs + 1):  # round 0 is the warm-up
-        for name, (command, outputs) in tools.items():
-            prepare(name, outputs)
-            measurement = timed(command)
+        for name, (command, env, must_exist) in tools.items():
+            out = os.path.join(work, f"round{round_number}-{name}")
+            if must_exist:
+                os.makedirs(out)
+            measurement = timed(command(out), env)
             if round_number > 0:
                 samples[name].append(measurement)
         print(f"  round {round_number}/{runs} done", file=sys.stderr)
-    for _, outputs in tools.values():
-        for path in outputs:
-            shutil.rmtree(path, ignore_errors=True)
     return samples
+
+
+def instructions_per_message(command, messages, env=None):
+    with tempfile.TemporaryDirectory(dir="/dev/shm") as work:
+        log = os.path.join(work, "callgrind.out")
+        out = os.path.join(work, "out")
+        os.makedirs(out)
+        subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={log}"] +
+                       command(out), check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, env=dict(os.environ, **(env or {})))
+        with open(log, "rb") as text:
+            total = int(re.search(rb"^summary: (\d+)", text.read(), re.M)[1])
+    return total / messages
+
+
+def report_instructions(pst2txt, floor, archive, messages):
+    tools = exporters(pst2txt, archive)
+    rows = [("floor (libpff_floor)", lambda out: [floor, archive], {})]
+    rows += [(name, command, env) for name, (command, env, _) in tools.items()
+             if not name.startswith("ours-") or name == "ours-1"]
+    counts = {name: instructions_per_message(command, messages, env) for name, command, env in rows}
+    floor_count = counts["floor (libpff_floor)"]
+    print(f"{'program':<22} {'instructions/message':>21} {'/ floor':>8} {'/ pffexport':>12} {'/ readpst':>10}")
+    for name, count in counts.items():
+        print(f"{name:<22} {count:21,.0f} {count / floor_count:8.3f} "
+              f"{count / counts['pffexport']:12.3f} {count / counts['readpst']:10.3f}")
 
 
 def report(samples, messages):
     medians = {name: tuple(statistics.median(s[i] for s in runs) for i in range(3))
                for name, runs in samples.items()}
-    ours = medians["ours"]
+    ours = medians["ours-1"]
     print(f"{'tool':<10} {'wall s':>8} {'cpu s':>8} {'peak RSS MiB':>13} {'msgs/s':>9}"
           f" {'wall/ours':>10} {'cpu/ours':>9} {'RSS/ours':>9}")
     for name, (wall, cpu, rss) in medians.items():
@@ -116,11 +149,20 @@ def main():
                         help="directory the exporters write into")
     parser.add_argument("--generate-large", action="store_true",
                         help="also time writing a 100,000-message archive")
+    parser.add_argument("--group-by-folder", action="store_true",
+                        help="each folder's messages in one identifier range")
+    parser.add_argument("--instructions", action="store_true",
+                        help="count instructions per message instead of timing")
     args = parser.parse_args()
 
-    pst2txt, pstgen = build(args.build)
-    archive = os.path.join(CACHE, "bench", f"bench-{args.messages}-seed42.pst")
-    generated = generate(pstgen, args.messages, archive)
+    pst2txt, pstgen, floor = build(args.build)
+    layout = "grouped" if args.group_by_folder else "interleaved"
+    archive = os.path.join(CACHE, "bench", f"bench-{args.messages}-{layout}-seed42.pst")
+    generated = generate(pstgen, args.messages, archive,
+                         ["--group-by-folder"] if args.group_by_folder else [])
+    if args.instructions:
+        report_instructions(pst2txt, floor, archive, args.messages)
+        return
     print(f"archive: {archive} ({os.path.getsize(archive) / 2**20:.0f} MiB, {args.messages} messages)")
     if generated:
         wall, cpu, rss = generated
@@ -135,7 +177,7 @@ def main():
 
     os.makedirs(args.work, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=args.work) as work:
-        samples = run_all(exporters(pst2txt, archive, work), args.runs)
+        samples = run_all(exporters(pst2txt, archive), args.runs, work)
     print(f"medians of {args.runs} runs after a warm-up, alternating, on {os.cpu_count()} cores, "
           f"writing into {args.work}:")
     report(samples, args.messages)

@@ -1,18 +1,22 @@
 #!/usr/bin/python3
 """How opening and exporting scale with the number of messages.
 
-For each size (default 5k, 10k, 20k, 40k, 100k messages whose identifiers
-interleave across folders, as pstgen writes them by default, cached outside
-the source tree), in one run on the same machine:
+For each size (default 5k, 10k, 20k, 40k, 100k messages) and layout
+(identifiers interleaved across folders, as pstgen writes them by default,
+and with --layouts grouped,... also each folder's messages in one range, as
+--group-by-folder writes them; cached outside the source tree), in one run
+on the same machine:
   open     median wall time of libpff_file_open with the libpff the product
            links (patched) and with the system's, and their instructions
            (callgrind; the system's only up to --callgrind-system-max
            messages, as it is quadratic and callgrind ~50x slower)
-  export   median wall time of pst2txt into a fresh directory on tmpfs
-           (/dev/shm), the sizes taking turns round after round, and its
-           time per message against that of the smallest size
+  export   median wall time and peak RSS of pst2txt (one walker) into a
+           fresh directory on tmpfs (/dev/shm), the archives taking turns
+           round after round; the time after the open, per message, and
+           that against the smallest size of the layout
 
 usage: bench/open_scaling.py [--build DIR] [--runs N] [--sizes 5000,10000,...]
+                             [--layouts interleaved,grouped]
 """
 import argparse
 import os
@@ -22,7 +26,6 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CACHE = os.environ.get("QUILLMAR_CACHE",
@@ -40,12 +43,13 @@ def build(build_dir):
             os.path.join(bench, "libpff_open_bench"), os.path.join(bench, "libpff_open_bench_system"))
 
 
-def archive(pstgen, messages):
-    path = os.path.join(CACHE, "bench", f"interleaved-{messages}.pst")
+def archive(pstgen, messages, layout):
+    path = os.path.join(CACHE, "bench", f"{layout}-{messages}.pst")
     if not os.path.exists(path):
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        subprocess.run([pstgen, "--quiet", "--messages", str(messages), "--folders", "20",
-                        path + ".partial"], check=True)
+        grouped = ["--group-by-folder"] if layout == "grouped" else []
+        subprocess.run([pstgen, "--quiet", "--messages", str(messages), "--folders", "20"] +
+                       grouped + [path + ".partial"], check=True)
         os.replace(path + ".partial", path)
     return path
 
@@ -63,13 +67,16 @@ def instructions(opener, path):
 
 
 def export_seconds(pst2txt, path, work):
+    """(wall s, peak RSS MiB) of one export into a new directory."""
     out = tempfile.mkdtemp(dir=work)
     os.rmdir(out)
-    start = time.monotonic()
-    subprocess.run([pst2txt, path, out], check=True, stdout=subprocess.DEVNULL)
-    seconds = time.monotonic() - start
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
+        subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", report.name, pst2txt, path, out],
+                       check=True, stdout=subprocess.DEVNULL,
+                       env=dict(os.environ, QUILLMAR_THREADS="1"))
+        wall, rss = report.read().split()[-2:]
     shutil.rmtree(out)
-    return seconds
+    return float(wall), int(rss) / 1024
 
 
 def main():
@@ -79,30 +86,35 @@ def main():
     parser.add_argument("--sizes", default="5000,10000,20000,40000,100000")
     parser.add_argument("--callgrind-system-max", type=int, default=10000)
     parser.add_argument("--work", default="/dev/shm", help="tmpfs the exports write into")
+    parser.add_argument("--layouts", default="interleaved")
     args = parser.parse_args()
     pst2txt, pstgen, patched, system = build(args.build)
-    print(f"{'messages':>9} {'open s':>9} {'system s':>9} {'ratio':>7} {'open Ir':>12}"
-          f" {'system Ir':>14} {'export s':>9} {'us/msg':>8} {'vs first':>9}")
+    print(f"{'layout':>11} {'messages':>9} {'open s':>9} {'system s':>9} {'ratio':>7}"
+          f" {'open Ir':>12} {'system Ir':>14} {'export s':>9} {'RSS MiB':>8}"
+          f" {'rest us/msg':>12} {'vs first':>9}")
     sizes = [int(size) for size in args.sizes.split(",")]
-    paths = {messages: archive(pstgen, messages) for messages in sizes}
-    exports = {messages: [] for messages in sizes}
+    cases = [(layout, messages) for layout in args.layouts.split(",") for messages in sizes]
+    paths = {case: archive(pstgen, case[1], case[0]) for case in cases}
+    exports = {case: [] for case in cases}
     work = tempfile.mkdtemp(dir=args.work, prefix="quillmar-scaling-")
     for _ in range(args.runs):
-        for messages in sizes:
-            exports[messages].append(export_seconds(pst2txt, paths[messages], work))
-    first = None
-    for messages in sizes:
-        path = paths[messages]
+        for case in cases:
+            exports[case].append(export_seconds(pst2txt, paths[case], work))
+    first = {}
+    for case in cases:
+        layout, messages = case
+        path = paths[case]
         open_s = statistics.median(open_seconds(patched, path, 1) for _ in range(args.runs))
-        system_open = open_seconds(system, path, 1)
-        export_s = statistics.median(exports[messages])
-        per_message = export_s / messages * 1e6
-        first = first or per_message
+        system_open = open_seconds(system, path, 1) if layout == "grouped" or messages <= 40000 else float("nan")
+        export_s = statistics.median(wall for wall, _ in exports[case])
+        rss = max(rss for _, rss in exports[case])
+        rest = (export_s - open_s) / messages * 1e6
+        first.setdefault(layout, rest)
         system_ir = (f"{instructions(system, path):14,d}"
                      if messages <= args.callgrind_system_max else f"{'-':>14}")
-        print(f"{messages:9d} {open_s:9.3f} {system_open:9.3f} {system_open / open_s:7.0f}"
-              f" {instructions(patched, path):12,d} {system_ir} {export_s:9.2f}"
-              f" {per_message:8.1f} {per_message / first:9.2f}", flush=True)
+        print(f"{layout:>11} {messages:9d} {open_s:9.3f} {system_open:9.3f} {system_open / open_s:7.0f}"
+              f" {instructions(patched, path):12,d} {system_ir} {export_s:9.2f} {rss:8.1f}"
+              f" {rest:12.1f} {rest / first[layout]:9.2f}", flush=True)
     shutil.rmtree(work)
 
 
