@@ -70,7 +70,7 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& fil
 }
 
 void export_attachment(libpff_item_t* attachment, int32_t number,
-                       const std::filesystem::path& directory, NextSuffixes& next_suffix,
+                       const OutputDirectory& directory, NextSuffixes& next_suffix,
                        Console& console) {
   const std::string file_name = choose_attachment_file_name(
       directory, read_attachment_name(attachment, number), number, next_suffix);
@@ -81,8 +81,8 @@ void export_attachment(libpff_item_t* attachment, int32_t number,
     return;
   }
   if (size == 0) return;
-  const std::filesystem::path path = directory / file_name;
-  NewFile file(path);
+  const std::filesystem::path path = directory.path() / file_name;
+  NewFile file(directory, file_name);
   copy_attachment_data(attachment, size, file, path, console);
   if (const int failure = file.close()) report_write_failure(console, path, failure);
 }
@@ -105,24 +105,24 @@ std::string read_attachment_name(libpff_item_t* attachment, int32_t number) {
   return default_attachment_name(number);
 }
 
-std::string choose_attachment_file_name(const std::filesystem::path& directory,
+std::string choose_attachment_file_name(const OutputDirectory& directory,
                                         std::string candidate, int32_t number,
                                         NextSuffixes& next_suffix) {
   std::string name = sanitize_file_name(std::move(candidate));
   if (name.empty() || name == kDefaultFileName) name = default_attachment_name(number);
   const SplitName parts = split_extension(name);
   name = fitted_name(parts, std::string());
-  if (!name_taken(directory / name)) return name;
+  if (!name_taken(directory, name)) return name;
   for (uint64_t& k = next_suffix.try_emplace(name, 2).first->second;; ++k) {
     std::string numbered = fitted_name(parts, "_" + std::to_string(k));
-    if (!name_taken(directory / numbered)) {
+    if (!name_taken(directory, numbered)) {
       ++k;
       return numbered;
     }
   }
 }
 
-void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir,
+void export_attachments(libpff_item_t* message, const OutputDirectory& message_dir,
                         Console& console) {
   libpff_error_t* error = nullptr;
   int count = 0;
@@ -130,8 +130,7 @@ void export_attachments(libpff_item_t* message, const std::filesystem::path& mes
     report_libpff_error(console, "Erreur lecture nombre de pieces jointes", &error);
     count = 0;
   }
-  const std::filesystem::path directory = message_dir / kAttachmentDirName;
-  create_directory_tree(directory);
+  const OutputDirectory directory = message_dir.create_sub_directory(kAttachmentDirName);
   NextSuffixes next_suffix;
   for (int i = 0; i < count; ++i) {
     ItemHandle attachment;

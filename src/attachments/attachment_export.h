@@ -10,6 +10,7 @@
 
 #include <libpff.h>
 
+#include "message/output_files.h"
 #include "run/console.h"
 
 namespace quillmar {
@@ -28,7 +29,7 @@ inline constexpr size_t kMaxFileNameBytes = 255;
 // and a failed read leaves the bytes copied so far. A file that cannot be
 // created or written in full is reported with the system's reason and
 // removed.
-void export_attachments(libpff_item_t* message, const std::filesystem::path& message_dir,
+void export_attachments(libpff_item_t* message, const OutputDirectory& message_dir,
                         Console& console);
 
 // "piece_jointe_" + number padded to 4 digits + ".bin".
@@ -49,7 +50,7 @@ using NextSuffixes = std::unordered_map<std::string, uint64_t>;
 // at a UTF-8 boundary to fit kMaxFileNameBytes while keeping its extension,
 // then suffixed "_2", "_3"... before the extension until it is free. next_suffix belongs to directory.
 // Throws filesystem_error naming "exists" when the file system cannot tell.
-std::string choose_attachment_file_name(const std::filesystem::path& directory,
+std::string choose_attachment_file_name(const OutputDirectory& directory,
                                         std::string candidate, int32_t number,
                                         NextSuffixes& next_suffix);
 

@@ -97,12 +97,13 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
-                                const std::filesystem::path& message_dir, Console& console) {
+                                const OutputDirectory& message_dir, Console& console) {
   std::string dump;
   dump.reserve(kDumpBytesReserved);
   MessageFields fields = resolve_message_fields(message, archive_name, dump);
-  const std::filesystem::path path = message_dir / kDebugFieldsFileName;
-  if (const int error = write_new_file(path, dump)) report_write_failure(console, path, error);
+  if (const int error = write_new_file(message_dir, kDebugFieldsFileName, dump)) {
+    report_write_failure(console, message_dir.path() / kDebugFieldsFileName, error);
+  }
   return fields;
 }
 

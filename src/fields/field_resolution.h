@@ -9,6 +9,7 @@
 #include <libpff.h>
 
 #include "fields/message_fields.h"
+#include "message/output_files.h"
 #include "run/console.h"
 
 namespace quillmar {
@@ -38,7 +39,7 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 // console, removed, and changes nothing in the result.
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
-                                const std::filesystem::path& message_dir, Console& console);
+                                const OutputDirectory& message_dir, Console& console);
 
 }  // namespace quillmar
 

@@ -24,9 +24,11 @@ void replace_if_found(std::string& field, std::string addresses) {
 }
 
 // Writes a file whose loss does not fail the message; a failure is reported.
-void write_or_report(const std::filesystem::path& path, std::string_view bytes,
-                     Console& console) {
-  if (const int error = write_new_file(path, bytes)) report_write_failure(console, path, error);
+void write_or_report(const OutputDirectory& directory, const std::string& name,
+                     std::string_view bytes, Console& console) {
+  if (const int error = write_new_file(directory, name, bytes)) {
+    report_write_failure(console, directory.path() / name, error);
+  }
 }
 
 }  // namespace
@@ -65,17 +67,15 @@ bool is_empty_message(const MessageFields& fields) {
 }
 
 MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
-                                       const std::filesystem::path& directory,
+                                       const std::filesystem::path& path,
                                        Console& console) {
   // Whatever an earlier run or a failed message left there goes first, so
   // that every file is created new and a rerun gives the same tree.
-  remove_directory_tree(directory);
-  create_directory_tree(directory);
-
+  const OutputDirectory directory = OutputDirectory::create_fresh(path);
   MessageFields fields = dump_debug_fields(message, archive_name, directory, console);
   correct_from_headers(fields);
   if (is_empty_message(fields)) {
-    remove_directory_tree(directory);
+    remove_directory_tree(path);
     return MessageOutcome::kEmpty;
   }
 
@@ -83,16 +83,16 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   // failed export, not a success: the number stays for the next message.
   // Once it is written the message counts, whatever else is lost: the loss
   // is on the console, and the number is not reused.
-  if (write_new_file(directory / kMailTextFileName, format_mail_text(fields)) != 0) {
-    console.err("Impossible d'ecrire mail.txt: " + directory.string() + "\n");
+  if (write_new_file(directory, kMailTextFileName, format_mail_text(fields)) != 0) {
+    console.err("Impossible d'ecrire mail.txt: " + path.string() + "\n");
     return MessageOutcome::kMailTextFailed;
   }
   if (!fields.headers.empty()) {
-    write_or_report(directory / kHeadersFileName, fields.headers, console);
+    write_or_report(directory, kHeadersFileName, fields.headers, console);
   }
   export_attachments(message, directory, console);
   // Written last: present, it says this directory's export finished.
-  write_or_report(directory / kMailOkFileName, std::string_view(), console);
+  write_or_report(directory, kMailOkFileName, std::string_view(), console);
   return MessageOutcome::kExported;
 }
 

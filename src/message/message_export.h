@@ -33,14 +33,14 @@ enum class MessageOutcome {
   kMailTextFailed,  // mail.txt could not be written: reported, directory left
 };
 
-// Writes message into directory, emptied first: the dump, then (unless the
+// Writes message into directory `path`, emptied first: the dump, then (unless the
 // message is empty, in which case the directory is removed) mail.txt,
 // headers.txt when there are headers, the "pj" attachments and mail.ok last.
 // Losses are reported on console; a failed mail.txt as "Impossible d'ecrire
 // mail.txt: <directory>". Throws filesystem_error when the directory cannot
 // be created or removed.
 MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
-                                       const std::filesystem::path& directory,
+                                       const std::filesystem::path& path,
                                        Console& console);
 
 // For an exported message, prints "MAIL n OK -> dir" with n the context's

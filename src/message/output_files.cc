@@ -11,20 +11,57 @@ namespace quillmar {
 namespace {
 
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask
 constexpr mode_t kNewDirectoryMode = 0777;  // as create_directories makes them
 
+[[noreturn]] void throw_errno(const char* operation, const std::filesystem::path& path, int error) {
+  throw std::filesystem::filesystem_error(operation, path,
+                                          std::error_code(error, std::generic_category()));
+}
+
 }  // namespace
 
-NewFile::NewFile(const std::filesystem::path& path) : path_(path) {
-  descriptor_ = ::open(path_.c_str(), kNewFileFlags, kNewFileMode);
+OutputDirectory OutputDirectory::create_fresh(const std::filesystem::path& path) {
+  // Usually nothing is there and the parent exists: one system call.
+  if (::mkdir(path.c_str(), kNewDirectoryMode) != 0) {
+    if (errno == EEXIST) remove_directory_tree(path);
+    create_directory_tree(path);
+  }
+  const int descriptor = ::open(path.c_str(), kDirectoryFlags);
+  if (descriptor < 0) throw_errno("create_directories", path, errno);
+  return OutputDirectory(path, descriptor);
+}
+
+OutputDirectory OutputDirectory::create_sub_directory(const char* name) const {
+  const std::filesystem::path path = path_ / name;
+  if (::mkdirat(descriptor_, name, kNewDirectoryMode) != 0) {
+    throw_errno("create_directories", path, errno);
+  }
+  const int descriptor = ::openat(descriptor_, name, kDirectoryFlags);
+  if (descriptor < 0) throw_errno("create_directories", path, errno);
+  return OutputDirectory(path, descriptor);
+}
+
+OutputDirectory::OutputDirectory(OutputDirectory&& other) noexcept
+    : path_(std::move(other.path_)), descriptor_(other.descriptor_) {
+  other.descriptor_ = -1;
+}
+
+OutputDirectory::~OutputDirectory() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+NewFile::NewFile(const OutputDirectory& directory, std::string name)
+    : directory_(directory), name_(std::move(name)) {
+  descriptor_ = ::openat(directory_.descriptor(), name_.c_str(), kNewFileFlags, kNewFileMode);
   if (descriptor_ < 0) error_ = errno;
 }
 
 NewFile::~NewFile() {
   if (descriptor_ >= 0 && !closed_) {
     ::close(descriptor_);
-    ::unlink(path_.c_str());
+    ::unlinkat(directory_.descriptor(), name_.c_str(), 0);
   }
 }
 
@@ -44,12 +81,13 @@ int NewFile::close() {
   if (descriptor_ < 0 || closed_) return error_;
   closed_ = true;
   if (::close(descriptor_) != 0 && error_ == 0) error_ = errno;
-  if (error_ != 0) ::unlink(path_.c_str());
+  if (error_ != 0) ::unlinkat(directory_.descriptor(), name_.c_str(), 0);
   return error_;
 }
 
-int write_new_file(const std::filesystem::path& path, std::string_view bytes) {
-  NewFile file(path);
+int write_new_file(const OutputDirectory& directory, const std::string& name,
+                   std::string_view bytes) {
+  NewFile file(directory, name);
   file.append(bytes);
   return file.close();
 }
@@ -62,8 +100,6 @@ void report_write_failure(Console& console, const std::filesystem::path& path, i
 }
 
 void create_directory_tree(const std::filesystem::path& directory) {
-  // Most calls create one directory in an existing parent: one system call.
-  if (::mkdir(directory.c_str(), kNewDirectoryMode) == 0) return;
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   // An existing non-directory and an empty path are errors here too.
@@ -74,6 +110,13 @@ void remove_directory_tree(const std::filesystem::path& path) {
   std::error_code error;
   std::filesystem::remove_all(path, error);
   if (error) throw std::filesystem::filesystem_error("remove_all", path, error);
+}
+
+void move_directory(const std::filesystem::path& directory, const std::filesystem::path& path) {
+  // A rename replaces nothing but an empty directory; anything else goes first.
+  if (::rename(directory.c_str(), path.c_str()) == 0) return;
+  remove_directory_tree(path);
+  std::filesystem::rename(directory, path);
 }
 
 namespace {
@@ -93,6 +136,11 @@ bool entry_exists(const std::filesystem::path& path, bool follow_links) {
 
 bool path_exists(const std::filesystem::path& path) { return entry_exists(path, true); }
 
-bool name_taken(const std::filesystem::path& path) { return entry_exists(path, false); }
+bool name_taken(const OutputDirectory& directory, const std::string& name) {
+  struct stat entry;
+  if (::fstatat(directory.descriptor(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0) return true;
+  if (errno == ENOENT) return false;
+  throw_errno("exists", directory.path() / name, errno);
+}
 
 }  // namespace quillmar

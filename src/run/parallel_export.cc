@@ -168,13 +168,15 @@ class ExportBoard {
     const std::filesystem::path directory =
         context.output_root / message_directory_name(context.archive_name, context.mail_number);
     if (slot.read) {
-      remove_directory_tree(directory);
       std::error_code absent;
-      if (slot.outcome != MessageOutcome::kEmpty || slot.failure) {
-        if (std::filesystem::symlink_status(slot.directory, absent).type() !=
-            std::filesystem::file_type::not_found) {
-          std::filesystem::rename(slot.directory, directory);
-        }
+      const bool written = slot.failure
+          ? std::filesystem::symlink_status(slot.directory, absent).type() !=
+                std::filesystem::file_type::not_found
+          : slot.outcome != MessageOutcome::kEmpty;
+      if (written) {
+        move_directory(slot.directory, directory);
+      } else {
+        remove_directory_tree(directory);
       }
     }
     slot.console.replay(std::numeric_limits<int64_t>::max(), slot.directory.string(),
