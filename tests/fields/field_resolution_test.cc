@@ -56,6 +56,10 @@ TEST_F(FieldResolutionTest, SourcesAreTriedInOrder) {
       {[](auto& m) { m.set_long(0x0017, 2); }, "debug_fields.txt", "priority=Haute"},
       {[](auto& m) { m.set_long(0x0017, 0); }, "debug_fields.txt", "priority=Basse"},
       {[](auto& m) { m.set_string8(0x0017, " 0"); }, "debug_fields.txt", "priority=Basse"},
+      {[](auto& m) { m.set_binary(0x0017, std::string("\x02\0\0\0", 4)); }, "debug_fields.txt",
+       "priority=Normale"},
+      {[](auto& m) { m.set_long(0x3FFD, 1251).set_string8(0x1000, "\xE9t\xE9"); }, "mail.txt",
+       "#$txt : \xD0\xB9t\xD0\xB9"},
   };
   int number = 0;
   for (const auto& row : rows) {

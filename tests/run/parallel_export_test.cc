@@ -24,9 +24,10 @@ TEST_F(ExportTest, WalkersTogetherWriteWhatOneWalkerWrites) {
     pstgen::Message& mail = AddMail("s" + std::to_string(i), "body " + std::to_string(i), &folder);
     if (i % 4 == 0) mail.add_attachment({"a.txt", "", std::string(100 * i + 1, 'x')});
   }
-  // Without a fault, then with every attachment count unreadable: each
-  // message then prints libpff's text, recorded by walkers and replayed.
-  for (const char* failing : {"", "libpff_message_get_number_of_attachments"}) {
+  // Without a fault, then with every attachment read failing: each such
+  // message then prints its file's path and libpff's text, recorded by a
+  // walker and replayed.
+  for (const char* failing : {"", "libpff_attachment_data_read_buffer"}) {
     ::setenv("QUILLMAR_THREADS", "1", 1);
     libpff_faults::clear_faults();
     if (failing[0] != '\0') libpff_faults::inject(failing, 0, libpff_faults::Fault::kError);

@@ -21,6 +21,7 @@ constexpr char kEntries[] =
     "entry=0x0e1b value_type=0x000b size=1 value=true\r\n"
     "entry=0x0ff9 value_type=0x0102 size=6 value=Hi!\r\n"
     "entry=0x1000 value_type=0x001f size=2 value=b\r\n"
+    "entry=0x3007 value_type=0x0040 size=8 value=1601-01-01 00:00:02\r\n"
     "entry=0x300b value_type=0x0102 size=2\r\n";
 
 // The dump's exact bytes, then what each failing call of the scans leaves out.
@@ -34,9 +35,10 @@ TEST_F(ExportTest, RecordSetDumpAndWhatEachFailureLeavesOut) {
       .set_binary(0x0FF9, std::string("H\0i\0!\0", 6))
       .set_binary(0x300B, "\x01\x02")
       .set_unicode(0x1000, "b")
+      .set_filetime(0x3007, 20000000)
       .set_string8(0x0042, std::string("Ann\0\0", 5));
   const std::string head = "archive=Inbox2019\r\nrecord_sets=1\r\n";
-  const std::string set = head + "\r\n[record_set 0] entries=9\r\n";
+  const std::string set = head + "\r\n[record_set 0] entries=10\r\n";
   const std::string entries = kEntries;
   const std::string tail = "\r\nsub_items=0\r\n\r\n[final]";
   const std::string final_section = "\r\nwho=Inbox2019\r\nsender=Ann\r\nto=\r\ncc=\r\n"
