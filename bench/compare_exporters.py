@@ -89,16 +89,34 @@ def exporters(pst2txt, archive):
     }
 
 
+def on_tmpfs(path):
+    path = os.path.realpath(path)
+    mounts = [line.split() for line in open("/proc/mounts")]
+    best = max((m for m in mounts if path.startswith(m[1].rstrip("/") + "/") or path == m[1]),
+               key=lambda m: len(m[1]))
+    return best[2] == "tmpfs"
+
+
 def run_all(tools, runs, work):
+    """Each run writes a directory of its own. On tmpfs, which holds only a
+    few rounds, a round's outputs are deleted after the round; elsewhere all
+    stay until the end, as deleting a tree there slows the file creations
+    that follow."""
     samples = {name: [] for name in tools}
+    delete_each_round = on_tmpfs(work)
     for round_number in range(runs + 1):  # round 0 is the warm-up
+        outputs = []
         for name, (command, env, must_exist) in tools.items():
             out = os.path.join(work, f"round{round_number}-{name}")
             if must_exist:
                 os.makedirs(out)
             measurement = timed(command(out), env)
+            outputs += [out, out + ".export"]
             if round_number > 0:
                 samples[name].append(measurement)
+        if delete_each_round:
+            for out in outputs:
+                shutil.rmtree(out, ignore_errors=True)
         print(f"  round {round_number}/{runs} done", file=sys.stderr)
     return samples
 

@@ -130,6 +130,10 @@ void export_attachments(libpff_item_t* message, const OutputDirectory& message_d
     report_libpff_error(console, "Erreur lecture nombre de pieces jointes", &error);
     count = 0;
   }
+  if (count <= 0) {
+    message_dir.make_sub_directory(kAttachmentDirName);
+    return;
+  }
   const OutputDirectory directory = message_dir.create_sub_directory(kAttachmentDirName);
   NextSuffixes next_suffix;
   for (int i = 0; i < count; ++i) {

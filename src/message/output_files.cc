@@ -33,14 +33,17 @@ OutputDirectory OutputDirectory::create_fresh(const std::filesystem::path& path)
   return OutputDirectory(path, descriptor);
 }
 
-OutputDirectory OutputDirectory::create_sub_directory(const char* name) const {
-  const std::filesystem::path path = path_ / name;
+void OutputDirectory::make_sub_directory(const char* name) const {
   if (::mkdirat(descriptor_, name, kNewDirectoryMode) != 0) {
-    throw_errno("create_directories", path, errno);
+    throw_errno("create_directories", path_ / name, errno);
   }
+}
+
+OutputDirectory OutputDirectory::create_sub_directory(const char* name) const {
+  make_sub_directory(name);
   const int descriptor = ::openat(descriptor_, name, kDirectoryFlags);
-  if (descriptor < 0) throw_errno("create_directories", path, errno);
-  return OutputDirectory(path, descriptor);
+  if (descriptor < 0) throw_errno("create_directories", path_ / name, errno);
+  return OutputDirectory(path_ / name, descriptor);
 }
 
 OutputDirectory::OutputDirectory(OutputDirectory&& other) noexcept

@@ -40,6 +40,8 @@ class OutputDirectory {
   static OutputDirectory create_fresh(const std::filesystem::path& path);
   // Creates sub-directory name, which must not exist yet. Throws
   // filesystem_error naming "create_directories" on failure.
+  void make_sub_directory(const char* name) const;
+  // make_sub_directory, and the new directory to create files in.
   OutputDirectory create_sub_directory(const char* name) const;
 
   OutputDirectory(OutputDirectory&& other) noexcept;
