@@ -78,13 +78,21 @@ std::string temporary_directory_name(const std::string& archive_name, int64_t po
 class ExportBoard {
  public:
   explicit ExportBoard(int walkers)
-      : walkers_(walkers),
-        outboxes_(walkers),
+      : outboxes_(walkers),
         positions_(walkers, 0),
         done_(walkers, false),
         failures_(walkers) {}
 
   bool stopping() const { return stopping_.load(std::memory_order_relaxed); }
+
+  // True for the walker that reaches position first: each walker meets the
+  // positions in order, so every position before the one being claimed is
+  // claimed already, and the walkers share the messages as they go, however
+  // late one starts or slow it runs.
+  bool claim(int64_t position) {
+    int64_t expected = position;
+    return next_unclaimed_.compare_exchange_strong(expected, position + 1);
+  }
   void stop() {
     stopping_ = true;
     changed_.notify_all();
@@ -136,10 +144,11 @@ class ExportBoard {
         if (failures_[0]) std::rethrow_exception(failures_[0]);
         return;
       }
-      const int owner = static_cast<int>(position % walkers_);
       const auto found = slots_.find(position);
       if (found == slots_.end()) {
-        if (failures_[owner]) std::rethrow_exception(failures_[owner]);
+        for (const std::exception_ptr& failure : failures_) {
+          if (failure) std::rethrow_exception(failure);
+        }
         throw std::runtime_error("parallel walkers met different messages");
       }
       MessageSlot slot = std::move(found->second);
@@ -155,12 +164,13 @@ class ExportBoard {
   static constexpr int64_t kNothingAwaited = -1;
 
   // Whether position can be committed: walker 0 has passed it (so every walk
-  // line before it is here) and its slot is posted, or the walkers that
-  // could post them are done.
+  // line before it is here, and some walker has claimed it) and its slot is
+  // posted, or every walker is done.
   bool ready(int64_t position) const {
     if (!(positions_[0] > position || done_[0])) return false;
     if (positions_[0] <= position) return true;
-    return slots_.count(position) != 0 || done_[static_cast<size_t>(position % walkers_)];
+    return slots_.count(position) != 0 ||
+           std::all_of(done_.begin(), done_.end(), [](bool done) { return done; });
   }
 
   bool batch_ready() const { return ready(awaited_first_) && ready(awaited_); }
@@ -192,11 +202,11 @@ class ExportBoard {
     if (slot.read) count_message(slot.outcome, directory, context);
   }
 
-  const int walkers_;
   std::vector<std::vector<std::pair<int64_t, MessageSlot>>> outboxes_;  // per walker
   std::mutex mutex_;
   std::condition_variable changed_;
   std::atomic<bool> stopping_{false};
+  std::atomic<int64_t> next_unclaimed_{0};
   std::vector<int64_t> positions_;  // messages each walker has passed
   std::vector<bool> done_;          // walkers whose walk has ended
   std::vector<std::exception_ptr> failures_;  // what ended a walk early
@@ -231,7 +241,7 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
   WalkShare& share = *context.share;
   if (share.board->stopping()) return false;
   const int64_t position = share.position++;
-  if (position % share.walkers == share.walker) {
+  if (share.board->claim(position)) {
     MessageSlot slot;
     try {
       libpff_error_t* error = nullptr;
@@ -259,39 +269,29 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
 
 ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archive_path,
                                      int walkers, MailExportContext& context) {
-  // The other walkers' files, opened side by side: each open reads the
-  // archive's whole index.
-  std::vector<std::unique_ptr<ArchiveFile>> others(static_cast<size_t>(walkers - 1));
-  std::vector<char> opened(others.size(), 0);
-  {
-    std::vector<std::thread> openers;
-    for (size_t i = 0; i < others.size(); ++i) {
-      others[i] = std::make_unique<ArchiveFile>();
-      openers.emplace_back([&, i] {
-        libpff_error_t* error = nullptr;
-        opened[i] = open_archive(*others[i], archive_path.c_str(), &error);
-        discard_error(&error);
-      });
-    }
-    for (std::thread& opener : openers) opener.join();
-  }
-  for (char ok : opened) {
-    if (!ok) return walk_archive(file.get(), context);
-  }
-
+  // The other walkers open the archive in their own threads while the first
+  // starts on file (an open reads the archive's whole index); a walker whose
+  // open fails claims nothing, and the others export its share.
+  std::vector<std::unique_ptr<ArchiveFile>> others;
+  for (int walker = 1; walker < walkers; ++walker) others.push_back(std::make_unique<ArchiveFile>());
   ExportBoard board(walkers);
   std::vector<ArchiveWalk> walked(static_cast<size_t>(walkers));
   auto walk = [&](int walker) {
     Console console(walker == 0 ? Console::Mode::kRecord : Console::Mode::kDrop);
-    WalkShare share{walker, walkers, 0, &board};
+    WalkShare share{walker, 0, &board};
     MailExportContext own = context;
     own.console = &console;
     own.share = &share;
     std::exception_ptr failure;
     // Carried to the committer, which rethrows it where the walk stopped.
     try {
-      libpff_file_t* walker_file = walker == 0 ? file.get() : others[walker - 1]->get();
-      walked[static_cast<size_t>(walker)] = walk_archive(walker_file, own);
+      libpff_error_t* error = nullptr;
+      if (walker == 0) {
+        walked[0] = walk_archive(file.get(), own);
+      } else if (open_archive(*others[static_cast<size_t>(walker - 1)], archive_path.c_str(), &error)) {
+        walk_archive(others[static_cast<size_t>(walker - 1)]->get(), own);
+      }
+      discard_error(&error);
     } catch (...) {
       failure = std::current_exception();
     }

@@ -3,8 +3,8 @@
 // console byte-identical to a single walker's.
 //
 // Every walker walks the whole archive and counts the messages it meets, in
-// walk order; walker w exports the message at position p when p % walkers
-// == w, into a temporary directory, recording its console lines. One
+// walk order; the first walker to reach a position exports its message,
+// into a temporary directory, recording its console lines. One
 // committer, the calling thread, takes the positions in order: it numbers
 // each message as a single walker would (an empty message's number goes to
 // the next one), renames its directory to the numbered name, and prints its
@@ -29,7 +29,6 @@ class ExportBoard;
 // One walker's part of a parallel run.
 struct WalkShare {
   int walker = 0;
-  int walkers = 1;
   int64_t position = 0;  // messages met so far
   ExportBoard* board = nullptr;
 };
@@ -47,8 +46,8 @@ inline constexpr uint64_t kSmallArchiveBytes = 4 << 20;
 bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& context);
 
 // Walks the archive with `walkers` walkers, file (open on archive_path)
-// being the first one's; the others open their own. When one of them cannot
-// be opened, walks with file alone. context as for walk_archive; its console
+// being the first one's; the others open their own, and one that cannot
+// leaves its share to the others. context as for walk_archive; its console
 // must write directly. Rethrows, in walk order, what a walker threw.
 ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archive_path,
                                      int walkers, MailExportContext& context);
