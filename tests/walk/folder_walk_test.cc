@@ -43,6 +43,7 @@ TEST_F(FolderWalkTest, FailuresCostOnlyWhatTheyHide) {
        "Erreur lecture sous-dossier\nlibpff_folder_get_sub_folder: invalid folder.\n"},
       {"libpff_folder_get_sub_folder", 4, Fault::kNullObject, "R,A,B", "Erreur lecture sous-dossier\n"},
       {"libpff_item_get_identifier", 0, Fault::kError, "R,A,B,C", ""},
+      {"libpff_item_get_entry_value_32bit", 0, Fault::kError, "R,A,B,C", ""},
       // Sub, three levels down, claims the root folder's identifier.
       {"libpff_item_get_identifier", 5, Fault::kValue, "R,A,B",
        "Sous-dossier ignore: boucle sur le dossier id=290\n"},
