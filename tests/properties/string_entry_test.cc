@@ -104,10 +104,11 @@ int CompareArchive(const std::string& path) {
 // plane, unpaired low surrogates and pairs; odd lengths; leading byte-order
 // marks in both orders.
 TEST_F(ExportTest, StringsReadOnceAgreeWithLibpffExceptForPairs) {
-  std::mt19937 random(20261206);
+  std::mt19937 engine(20261206);
+  auto random = [&engine] { return static_cast<uint32_t>(engine()); };
   for (int i = 0; i < 400; ++i) {
     std::string bytes = random() % 8 == 0 ? (random() % 2 ? "\xFF\xFE" : "\xFE\xFF") : "";
-    for (int k = random() % 40; k > 0; --k) {
+    for (uint32_t k = random() % 40; k > 0; --k) {
       uint32_t unit = random() % 0x80;
       switch (random() % 6) {
         case 0: unit = random() % 50 == 0 ? 0 : unit; break;
