@@ -28,8 +28,21 @@ verify() {
 if ! verify; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
-  (cd "$work" && npm pack --silent "pst-extractor@$version" >/dev/null)
-  echo "$tarball_sha256  $work/pst-extractor-$version.tgz" | sha256sum --quiet -c -
+  if ! (cd "$work" && npm pack --silent "pst-extractor@$version" >/dev/null 2>"$work/npm.log"); then
+    {
+      echo "fetch-archives: npm could not download pst-extractor@$version (no network or no npm?):"
+      sed 's/^/  /' "$work/npm.log"
+      echo "  Put enron.pst, pstextractortest@outlook.com.ost and"
+      echo "  pstextractortestpdf@outlook.com.ost (from that package's example/testdata)"
+      echo "  in $data; they are checked against pinned SHA-256 sums."
+      echo "  The main job (./scripts/run.sh) does not need them."
+    } >&2
+    exit 1
+  fi
+  if ! echo "$tarball_sha256  $work/pst-extractor-$version.tgz" | sha256sum --quiet -c - >/dev/null 2>&1; then
+    echo "fetch-archives: pst-extractor-$version.tgz does not match its pinned SHA-256 sum" >&2
+    exit 1
+  fi
   rm -rf "$dest"
   mkdir -p "$dest"
   tar -xzf "$work/pst-extractor-$version.tgz" -C "$dest" package/example/testdata

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Main job: builds the library and the pst2txt host, then exports an archive.
-#   ./scripts/run.sh                      exports the default archive (enron.pst
-#                                         of the pst-extractor test data) into
-#                                         out/enron, replacing an earlier run
+#   ./scripts/run.sh                      writes a demo archive with pstgen
+#                                         (out/demo.pst: 300 messages in nested
+#                                         folders, attachments, recipients,
+#                                         transport headers, non-ASCII text;
+#                                         the same bytes every time, no network
+#                                         needed) and exports it into out/demo,
+#                                         replacing an earlier run
 #   ./scripts/run.sh ARCHIVE [OUTPUT_DIR] exports ARCHIVE (default OUTPUT_DIR:
 #                                         out/<archive stem>); pst2txt refuses
 #                                         a non-empty OUTPUT_DIR
@@ -12,11 +16,15 @@ cd "$root"
 
 ./scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/release -j "$(nproc)" --target QuillmarPST pst2txt >/dev/null
+cmake --build build/release -j "$(nproc)" --target QuillmarPST pst2txt pstgen >/dev/null
 
 if (($# == 0)); then
-  archive="$(./scripts/fetch-archives.sh)/enron.pst"
-  output="$root/out/enron"
+  archive="$root/out/demo.pst"
+  output="$root/out/demo"
+  mkdir -p "$root/out"
+  ./build/release/tools/pstgen/pstgen --quiet --messages 300 --folders 8 \
+    --attachments-per-message 2 --attachment-every 4 --attachment-size-min 1k \
+    --attachment-size-max 64k --max-recipients 5 --seed 2026 "$archive"
   rm -rf "$output"
 else
   archive="$1"
