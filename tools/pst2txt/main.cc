@@ -27,7 +27,8 @@ void print_usage(FILE* stream) {
                "Exports every message of the PST/OST ARCHIVE into OUTPUT_DIR, one\n"
                "directory per message. Refuses a non-empty OUTPUT_DIR unless --force.\n"
                "The library is looked up in --library, $QUILLMAR_PST_LIBRARY, next to\n"
-               "this program, then on the loader's search path.\n");
+               "this program, in ../" QUILLMAR_INSTALL_LIBDIR " from it, then on the loader's\n"
+               "search path.\n");
 }
 
 std::string executable_directory() {
@@ -45,7 +46,10 @@ void* load_library(const std::string& explicit_path, std::string* error) {
   } else {
     if (const char* env = std::getenv("QUILLMAR_PST_LIBRARY")) candidates.push_back(env);
     const std::string here = executable_directory();
-    if (!here.empty()) candidates.push_back(here + "/" + kLibraryFileName);
+    if (!here.empty()) {
+      candidates.push_back(here + "/" + kLibraryFileName);
+      candidates.push_back(here + "/../" QUILLMAR_INSTALL_LIBDIR "/" + kLibraryFileName);
+    }
     candidates.push_back(kLibraryFileName);
   }
   for (const std::string& candidate : candidates) {
