@@ -18,7 +18,8 @@ with tempfile.TemporaryDirectory() as work:
     assert len([d for d in os.listdir(os.path.join(work, "out")) if d.startswith("mail_")]) == 12
     try:
         quillmarpst.export(os.path.join(work, "none.pst"), os.path.join(work, "out2"))
-        raise AssertionError("a missing archive did not raise")
     except quillmarpst.ExportError as error:
         assert error.code == -1 and "does not exist" in str(error), error
+    else:
+        raise AssertionError("a missing archive did not raise")
 print("python module ok")
