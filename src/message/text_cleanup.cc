@@ -31,6 +31,13 @@ std::string trim_whitespace(std::string text) {
   return text;
 }
 
+std::string replace_all(std::string text, std::string_view from, std::string_view to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 std::string to_ascii_lower(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));

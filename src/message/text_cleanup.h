@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace quillmar {
 
@@ -18,6 +19,10 @@ bool is_white_space(unsigned char byte);
 
 // Text without leading and trailing white space.
 std::string trim_whitespace(std::string text);
+
+// text with every occurrence of from (not empty) replaced by to, left to
+// right, replacements not searched again.
+std::string replace_all(std::string text, std::string_view from, std::string_view to);
 
 // Text with A..Z lower-cased; every other byte unchanged.
 std::string to_ascii_lower(std::string text);

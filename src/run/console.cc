@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "message/text_cleanup.h"
+
 namespace quillmar {
 namespace {
 
@@ -41,10 +43,7 @@ void Console::libpff_error(libpff_error_t* error) {
 void Console::replay(int64_t up_to, std::string_view from, std::string_view to) {
   for (; replayed_ < texts_.size() && texts_[replayed_].mark <= up_to; ++replayed_) {
     std::string& bytes = texts_[replayed_].bytes;
-    for (size_t at = from.empty() ? std::string::npos : bytes.find(from);
-         at != std::string::npos; at = bytes.find(from, at + to.size())) {
-      bytes.replace(at, from.size(), to);
-    }
+    if (!from.empty()) bytes = replace_all(std::move(bytes), from, to);
     write(texts_[replayed_].error, bytes);
   }
 }

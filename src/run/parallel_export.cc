@@ -61,13 +61,7 @@ std::string temporary_directory_name(const std::string& archive_name, int64_t po
   try {
     std::rethrow_exception(failure);
   } catch (const std::exception& error) {
-    std::string text = error.what();
-    const std::string from = temporary.string();
-    const std::string to = directory.string();
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
-    }
-    throw std::runtime_error(text);
+    throw std::runtime_error(replace_all(error.what(), temporary.string(), directory.string()));
   }
 }
 
