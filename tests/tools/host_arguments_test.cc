@@ -1,5 +1,6 @@
 #include "host_arguments.h"
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,22 +24,38 @@ TEST(Utf8ToWide, DecodesStrictUtf8AndRejectsEverythingElse) {
   }
 }
 
-// The options as flags h, v, f and [library|archive|output], or the error.
+// The options as flags h, v, f, q, n (no check), c (check only) and
+// [library|archives|output|root|jobs|timeout|report], or the error.
 static std::string parsed(const std::vector<std::string>& args) {
   std::string error;
   const std::optional<Options> o = parse_arguments(args, &error);
   if (!o) return "error: " + error;
+  std::string archives;
+  for (const std::string& archive : o->archives) archives += (archives.empty() ? "" : ",") + archive;
+  char numbers[64];
+  std::snprintf(numbers, sizeof numbers, "%d|%g", o->jobs, o->timeout_seconds);
   return std::string(o->help ? "h" : "") + (o->version ? "v" : "") + (o->force ? "f" : "") +
-         "[" + o->library + "|" + o->archive + "|" + o->output_dir + "]";
+         (o->quiet ? "q" : "") + (o->check ? "" : "n") + (o->check_only ? "c" : "") + "[" +
+         o->library + "|" + archives + "|" + o->output_dir + "|" + o->output_root + "|" +
+         numbers + "|" + o->report + "]";
 }
 
 TEST(ParseArguments, AcceptsTheDocumentedForms) {
   const std::string usage = "error: expected ARCHIVE and OUTPUT_DIR";
   const struct { std::vector<std::string> args; std::string expected; } rows[] = {
-      {{"--force", "a.pst", "out"}, "f[|a.pst|out]"}, {{"--version"}, "v[||]"},
-      {{"a", "-f", "-", "--library", "/x/Q.so"}, "f[/x/Q.so|a|-]"}, {{"x", "-h"}, "h[||]"},
-      {{"--", "--force", "-a"}, "[|--force|-a]"}, {{"a", "b", "c"}, usage},
-      {{"a", "b", "--bogus"}, "error: unknown option --bogus"},
+      {{"--force", "a.pst", "out"}, "f[|a.pst|out||0|0|]"}, {{"--version"}, "v[||||0|0|]"},
+      {{"a", "-f", "-", "--library", "/x/Q.so"}, "f[/x/Q.so|a|-||0|0|]"},
+      {{"x", "-h"}, "h[||||0|0|]"}, {{"--", "--force", "-a"}, "[|--force|-a||0|0|]"},
+      {{"a", "b", "c"}, usage}, {{"a", "b", "--bogus"}, "error: unknown option --bogus"},
+      {{"-o", "r", "a", "b", "c", "-j", "3", "--timeout", "2.5", "--report", "j", "-q"},
+       "q[|a,b,c||r|3|2.5|j]"},
+      {{"--no-check", "--check", "a", "o"}, "nc[|a|o||0|0|]"},
+      {{"-o", "r"}, "error: expected at least one ARCHIVE after -o OUTPUT_ROOT"},
+      {{"-o", "r", "a", "-j", "0"}, "error: -j needs a positive whole number"},
+      {{"-o", "r", "a", "-j", "1.5"}, "error: -j needs a positive whole number"},
+      {{"a", "o", "--timeout", "-1"}, "error: --timeout needs a positive number"},
+      {{"a", "o", "--timeout"}, "error: --timeout needs a positive number"},
+      {{"a", "o", "--report"}, "error: --report needs a value"},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(parsed(row.args), row.expected) << testing::PrintToString(row.args);

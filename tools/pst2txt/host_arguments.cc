@@ -1,5 +1,6 @@
 #include "host_arguments.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +14,21 @@ int sequence_length(unsigned char lead) {
   if (lead >= 0xE0 && lead <= 0xEF) return 3;
   if (lead >= 0xF0 && lead <= 0xF4) return 4;
   return 0;
+}
+
+// The field an option that takes a text value fills, or null.
+std::string* text_option(const std::string& arg, Options& options) {
+  if (arg == "--library") return &options.library;
+  if (arg == "--report") return &options.report;
+  if (arg == "-o" || arg == "--output-root") return &options.output_root;
+  return nullptr;
+}
+
+std::optional<double> positive_number(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(value > 0) || value > 1e9) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -52,12 +68,32 @@ std::optional<Options> parse_arguments(const std::vector<std::string>& args,
       options.version = true;
     } else if (arg == "-f" || arg == "--force") {
       options.force = true;
-    } else if (arg == "--library") {
+    } else if (arg == "-q" || arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--no-check") {
+      options.check = false;
+    } else if (arg == "--check") {
+      options.check_only = true;
+    } else if (std::string* text = text_option(arg, options)) {
       if (i + 1 == args.size()) {
-        *error = "--library needs a path";
+        *error = arg + " needs a value";
         return std::nullopt;
       }
-      options.library = args[++i];
+      *text = args[++i];
+    } else if (arg == "-j" || arg == "--jobs" || arg == "--timeout") {
+      const std::optional<double> number =
+          i + 1 < args.size() ? positive_number(args[i + 1]) : std::nullopt;
+      if (!number || (arg != "--timeout" && (*number != static_cast<int>(*number) ||
+                                             *number > 1024))) {
+        *error = arg + " needs a positive " + (arg == "--timeout" ? "number" : "whole number");
+        return std::nullopt;
+      }
+      ++i;
+      if (arg == "--timeout") {
+        options.timeout_seconds = *number;
+      } else {
+        options.jobs = static_cast<int>(*number);
+      }
     } else if (arg == "--") {
       positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
@@ -69,11 +105,19 @@ std::optional<Options> parse_arguments(const std::vector<std::string>& args,
     }
   }
   if (options.help || options.version) return options;
+  if (!options.output_root.empty()) {
+    if (positional.empty()) {
+      *error = "expected at least one ARCHIVE after -o OUTPUT_ROOT";
+      return std::nullopt;
+    }
+    options.archives = positional;
+    return options;
+  }
   if (positional.size() != 2) {
     *error = "expected ARCHIVE and OUTPUT_DIR";
     return std::nullopt;
   }
-  options.archive = positional[0];
+  options.archives = {positional[0]};
   options.output_dir = positional[1];
   return options;
 }

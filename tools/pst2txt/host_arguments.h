@@ -17,12 +17,20 @@ struct Options {
   bool help = false;
   bool version = false;
   bool force = false;           // export even into a non-empty directory
+  bool quiet = false;           // no progress line, even on a terminal
+  bool check = true;            // the completeness check after each export
+  bool check_only = false;      // check an earlier export, export nothing
+  int jobs = 0;                 // archives at a time; 0: one per core
+  double timeout_seconds = 0;   // per archive; 0: none
   std::string library;          // explicit path of QuillmarPST.so, or empty
-  std::string archive;          // UTF-8 path of the archive
-  std::string output_dir;       // UTF-8 path of the output directory
+  std::string report;           // JSON report file, or empty
+  std::string output_root;      // batch: each archive into output_root/<stem>
+  std::vector<std::string> archives;  // UTF-8 paths; one unless batch
+  std::string output_dir;       // UTF-8 path of the output directory (one archive)
 };
 
-// Parses argv[1..]; on a usage error returns nothing and sets error.
+// Parses argv[1..]: ARCHIVE OUTPUT_DIR, or with -o OUTPUT_ROOT one or more
+// archives. On a usage error returns nothing and sets error.
 std::optional<Options> parse_arguments(const std::vector<std::string>& args,
                                        std::string* error);
 

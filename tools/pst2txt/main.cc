@@ -1,104 +1,143 @@
-// pst2txt ARCHIVE OUTPUT_DIR: exports a PST/OST archive with QuillmarPST.so,
-// loaded at run time through its two C entry points, the way a host does.
-#include <dlfcn.h>
-#include <limits.h>
+// pst2txt: exports PST/OST archives with QuillmarPST.so, loaded at run time
+// through its two C entry points the way a host does. Each archive is
+// exported in a child process, then checked for completeness.
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "archive_job.h"
 #include "host_arguments.h"
+#include "library_loader.h"
+#include "run_summary.h"
 
 namespace {
 
-constexpr char kLibraryFileName[] = "QuillmarPST.so";
-
-using ExportFn = int32_t (*)(const wchar_t*, const wchar_t*);
-using VersionFn = const char* (*)();
-
 void print_usage(FILE* stream) {
   std::fprintf(stream,
-               "usage: pst2txt [--force] [--library PATH] ARCHIVE OUTPUT_DIR\n"
+               "usage: pst2txt [options] ARCHIVE OUTPUT_DIR\n"
+               "       pst2txt [options] [-j N] [--timeout S] -o OUTPUT_ROOT ARCHIVE...\n"
                "       pst2txt --version | --help\n"
                "\n"
-               "Exports every message of the PST/OST ARCHIVE into OUTPUT_DIR, one\n"
-               "directory per message. Refuses a non-empty OUTPUT_DIR unless --force.\n"
-               "The library is looked up in --library, $QUILLMAR_PST_LIBRARY, next to\n"
-               "this program, in ../" QUILLMAR_INSTALL_LIBDIR " from it, then on the loader's\n"
-               "search path.\n");
+               "Exports every message of a PST/OST archive into OUTPUT_DIR, one directory\n"
+               "per message, then checks that everything the archive holds was written:\n"
+               "\"complete\", or a list of what is missing and exit status 3.\n"
+               "With -o, exports each ARCHIVE into OUTPUT_ROOT/<its stem> (its console\n"
+               "lines into OUTPUT_ROOT/<stem>.log), N at a time (default: one per core),\n"
+               "each in a process of its own, and prints a table at the end.\n"
+               "\n"
+               "  -f, --force      export even into a non-empty directory\n"
+               "  -q, --quiet      no progress line on a terminal\n"
+               "  --no-check       skip the completeness check\n"
+               "  --check          only check an earlier export into the same directory\n"
+               "  --timeout S      stop an archive's export after S seconds\n"
+               "  --report FILE    the whole run as JSON\n"
+               "  --library PATH   QuillmarPST.so to load; otherwise $QUILLMAR_PST_LIBRARY,\n"
+               "                   next to this program, ../" QUILLMAR_INSTALL_LIBDIR
+               " from it, then the\n"
+               "                   loader's search path\n"
+               "\n"
+               "Exit status: 0 all complete, 1 an export failed, crashed or timed out,\n"
+               "2 usage, 3 something missing.\n");
 }
 
-std::string executable_directory() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return std::string();
-  path[length] = '\0';
-  return std::filesystem::path(path).parent_path().string();
-}
-
-void* load_library(const std::string& explicit_path, std::string* error) {
-  std::vector<std::string> candidates;
-  if (!explicit_path.empty()) {
-    candidates.push_back(explicit_path);
-  } else {
-    if (const char* env = std::getenv("QUILLMAR_PST_LIBRARY")) candidates.push_back(env);
-    const std::string here = executable_directory();
-    if (!here.empty()) {
-      candidates.push_back(here + "/" + kLibraryFileName);
-      candidates.push_back(here + "/../" QUILLMAR_INSTALL_LIBDIR "/" + kLibraryFileName);
+// The jobs the options describe; false with error when one cannot run.
+bool plan_jobs(const pst2txt::Options& options, std::vector<pst2txt::ArchiveJob>* jobs,
+               std::string* error) {
+  std::vector<std::string> outputs = {options.output_dir};
+  if (!options.output_root.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(options.output_root, ignored);
+    outputs.clear();
+    for (const std::string& name : pst2txt::output_names(options.archives)) {
+      outputs.push_back(options.output_root + "/" + name);
     }
-    candidates.push_back(kLibraryFileName);
   }
-  for (const std::string& candidate : candidates) {
-    const bool is_path = candidate.find('/') != std::string::npos;
-    if (is_path && !std::filesystem::exists(candidate) && explicit_path.empty()) continue;
-    if (void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-    *error = dlerror();
+  for (size_t i = 0; i < options.archives.size(); ++i) {
+    if (!pst2txt::utf8_to_wide(options.archives[i]) || !pst2txt::utf8_to_wide(outputs[i])) {
+      *error = (pst2txt::utf8_to_wide(options.archives[i]) ? "OUTPUT_DIR" : "ARCHIVE") +
+               std::string(" is not valid UTF-8");
+      return false;
+    }
+    if (!options.check_only &&
+        !pst2txt::output_dir_acceptable(outputs[i], options.force, error)) {
+      return false;
+    }
+    jobs->push_back({options.archives[i], outputs[i]});
   }
-  if (error->empty()) *error = std::string("cannot find ") + kLibraryFileName;
-  return nullptr;
+  return true;
+}
+
+// One export: its result on standard error. A batch: only what is missing,
+// below the table.
+void print_verdict(const pst2txt::ArchiveOutcome& outcome, bool batch) {
+  using pst2txt::Result;
+  if (!batch) {
+    if (outcome.result == Result::kFailed) {
+      std::fprintf(stderr, "pst2txt: export failed with code %d\n", outcome.code);
+    } else if (outcome.result == Result::kComplete) {
+      std::fprintf(stderr, "pst2txt: complete: %llu written, %llu empty, %llu attachments\n",
+                   static_cast<unsigned long long>(outcome.messages),
+                   static_cast<unsigned long long>(outcome.empty),
+                   static_cast<unsigned long long>(outcome.attachments));
+    } else if (outcome.result != Result::kExported && outcome.result != Result::kIncomplete) {
+      std::fprintf(stderr, "pst2txt: %s\n", pst2txt::result_text(outcome).c_str());
+    }
+  }
+  if (outcome.missing.empty() && (outcome.checked || outcome.result != Result::kIncomplete)) {
+    return;
+  }
+  std::fprintf(stderr, "pst2txt: %s%s: %zu missing\n", batch ? (outcome.archive + ": ").c_str() : "",
+               outcome.checked ? "incomplete" : "check not finished", outcome.missing.size());
+  for (const std::string& line : outcome.missing) std::fprintf(stderr, "  %s\n", line.c_str());
 }
 
 int run(const pst2txt::Options& options) {
+  pst2txt::LoadedLibrary library;
   std::string error;
-  void* library = load_library(options.library, &error);
-  if (library == nullptr) {
+  if (!pst2txt::load_library(options.library, &library, &error)) {
     std::fprintf(stderr, "pst2txt: %s\n", error.c_str());
     return 2;
   }
-  auto export_fn = reinterpret_cast<ExportFn>(dlsym(library, "pst_export_to_txt_w"));
-  auto version_fn = reinterpret_cast<VersionFn>(dlsym(library, "pst_reader_version"));
-  if (export_fn == nullptr || version_fn == nullptr) {
-    std::fprintf(stderr, "pst2txt: %s does not export both entry points\n", kLibraryFileName);
-    return 2;
-  }
   if (options.version) {
-    std::printf("%s\n", version_fn());
+    std::printf("%s\n", library.version_fn());
     return 0;
   }
-  const std::optional<std::wstring> archive = pst2txt::utf8_to_wide(options.archive);
-  const std::optional<std::wstring> output = pst2txt::utf8_to_wide(options.output_dir);
-  if (!archive || !output) {
-    std::fprintf(stderr, "pst2txt: %s is not valid UTF-8\n",
-                 archive ? "OUTPUT_DIR" : "ARCHIVE");
+  std::vector<pst2txt::ArchiveJob> jobs;
+  if (!plan_jobs(options, &jobs, &error)) {
+    std::fprintf(stderr, "pst2txt: %s\n", error.c_str());
     return 2;
   }
-  std::string reason;
-  if (!pst2txt::output_dir_acceptable(options.output_dir, options.force, &reason)) {
-    std::fprintf(stderr, "pst2txt: %s\n", reason.c_str());
-    return 2;
-  }
+  const bool batch = !options.output_root.empty();
+  pst2txt::JobSettings settings;
+  settings.export_fn = library.export_fn;
+  settings.export_archive = !options.check_only;
+  settings.check = options.check || options.check_only;
+  settings.parallel = options.jobs > 0 ? options.jobs
+                      : batch ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                              : 1;
+  settings.timeout_seconds = options.timeout_seconds;
+  settings.progress = !options.quiet && isatty(2);
+  settings.logs = batch;
+  const std::vector<pst2txt::ArchiveOutcome> outcomes = pst2txt::run_archive_jobs(jobs, settings);
+
+  if (batch) std::fputs(pst2txt::summary_table(outcomes).c_str(), stdout);
   std::fflush(stdout);
-  const int32_t result = export_fn(archive->c_str(), output->c_str());
-  std::fflush(stdout);
-  if (result < 0) {
-    std::fprintf(stderr, "pst2txt: export failed with code %d\n", static_cast<int>(result));
-    return 1;
+  for (const pst2txt::ArchiveOutcome& outcome : outcomes) print_verdict(outcome, batch);
+  if (!options.report.empty()) {
+    std::ofstream report(options.report, std::ios::binary | std::ios::trunc);
+    report << pst2txt::json_report(outcomes);
+    if (!report.flush()) {
+      std::fprintf(stderr, "pst2txt: cannot write %s\n", options.report.c_str());
+      return 1;
+    }
   }
-  return 0;
+  return pst2txt::exit_status(outcomes);
 }
 
 }  // namespace

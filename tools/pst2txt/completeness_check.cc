@@ -1,0 +1,328 @@
+#include "completeness_check.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "fields/field_resolution.h"
+#include "message/message_export.h"
+#include "message/output_files.h"
+#include "message/text_cleanup.h"
+#include "properties/entry_types.h"
+#include "properties/libpff_handles.h"
+#include "run/archive_file.h"
+#include "run/export_run.h"
+#include "walk/folder_walk.h"
+#include "host_arguments.h"
+
+namespace pst2txt {
+namespace {
+
+using quillmar::ItemHandle;
+using quillmar::discard_error;
+using quillmar::obtained;
+
+// Whole content of path; nothing when it cannot be read.
+std::optional<std::string> read_file(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<size_t>(got));
+  close(fd);
+  if (got < 0) return std::nullopt;
+  return content;
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+// Sizes of the regular files in directory (none when it cannot be listed).
+std::vector<uint64_t> file_sizes(const std::string& directory) {
+  std::vector<uint64_t> sizes;
+  DIR* listing = opendir(directory.c_str());
+  if (listing == nullptr) return sizes;
+  while (const dirent* entry = readdir(listing)) {
+    struct stat info;
+    if (fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode)) {
+      sizes.push_back(static_cast<uint64_t>(info.st_size));
+    }
+  }
+  closedir(listing);
+  return sizes;
+}
+
+std::string folder_name(libpff_item_t* folder) {
+  libpff_error_t* error = nullptr;
+  size_t size = 0;
+  std::string name;
+  if (libpff_folder_get_utf8_name_size(folder, &size, &error) == 1 && size > 1) {
+    name.resize(size);
+    if (libpff_folder_get_utf8_name(folder, reinterpret_cast<uint8_t*>(name.data()), size,
+                                    &error) == 1) {
+      name.resize(name.find('\0') == std::string::npos ? size : name.find('\0'));
+    } else {
+      name.clear();
+    }
+  }
+  discard_error(&error);
+  return name;
+}
+
+class Checker {
+ public:
+  // With count_only, messages are counted from the folders' counts, not read.
+  Checker(libpff_file_t* file, std::string archive_name, std::string output_dir,
+          bool count_only)
+      : file_(file), archive_name_(std::move(archive_name)), output_dir_(std::move(output_dir)),
+        count_only_(count_only) {}
+
+  void walk_archive() {
+    libpff_error_t* error = nullptr;
+    ItemHandle root;
+    if (obtained(libpff_file_get_root_folder(file_, root.out(), &error), root)) {
+      walk_folder(root.get(), "(root)");
+    } else {
+      lose("the root folder cannot be read");
+    }
+    ItemHandle store;
+    uint32_t identifier = 0;
+    if (!obtained(libpff_file_get_message_store(file_, store.out(), &error), store) ||
+        libpff_item_get_entry_value_32bit(store.get(), 0, quillmar::kEntryFolderIdentifier,
+                                          &identifier, 0, &error) != 1) {
+      identifier = 0;
+    }
+    discard_error(&error);
+    for (int walk = 0; walk < 2 && identifier != 0; ++walk) {
+      ItemHandle folder;
+      if (obtained(libpff_file_get_item_by_identifier(file_, identifier, folder.out(), &error),
+                   folder)) {
+        walk_folder(folder.get(), "(folder id=" + std::to_string(identifier) + ")");
+      } else {
+        lose("the folder the message store names (id=" + std::to_string(identifier) +
+             ") cannot be read");
+      }
+      discard_error(&error);
+    }
+  }
+
+  Completeness result;
+
+ private:
+  void lose(std::string what) { result.missing.push_back(std::move(what)); }
+
+  void walk_folder(libpff_item_t* folder, const std::string& label) {
+    path_.push_back(identifier(folder));
+    walk_messages(folder, label);
+    walk_sub_folders(folder, label);
+    path_.pop_back();
+  }
+
+  static uint32_t identifier(libpff_item_t* item) {
+    uint32_t value = 0;
+    libpff_error_t* error = nullptr;
+    if (libpff_item_get_identifier(item, &value, &error) != 1) value = 0;
+    discard_error(&error);
+    return value;
+  }
+
+  void walk_messages(libpff_item_t* folder, const std::string& label) {
+    libpff_error_t* error = nullptr;
+    int count = 0;
+    if (libpff_folder_get_number_of_sub_messages(folder, &count, &error) != 1) {
+      discard_error(&error);
+      return lose(label + ": its message count cannot be read");
+    }
+    if (count_only_) {
+      result.reached += static_cast<uint64_t>(std::max(count, 0));
+      return;
+    }
+    for (int i = 0; i < count; ++i) {
+      ++result.reached;
+      const std::string name = label + ", message " + std::to_string(i + 1);
+      ItemHandle message;
+      if (obtained(libpff_folder_get_sub_message(folder, i, message.out(), &error), message)) {
+        check_message(message.get(), name);
+      } else {
+        lose(name + ": libpff cannot read it");
+      }
+      discard_error(&error);
+    }
+  }
+
+  void walk_sub_folders(libpff_item_t* folder, const std::string& label) {
+    libpff_error_t* error = nullptr;
+    int count = 0;
+    if (libpff_folder_get_number_of_sub_folders(folder, &count, &error) != 1) {
+      discard_error(&error);
+      return lose(label + ": its sub-folder count cannot be read");
+    }
+    for (int j = 0; j < count; ++j) {
+      ItemHandle sub_folder;
+      if (!obtained(libpff_folder_get_sub_folder(folder, j, sub_folder.out(), &error),
+                    sub_folder)) {
+        discard_error(&error);
+        lose(label + ", sub-folder " + std::to_string(j + 1) + ": libpff cannot read it");
+        continue;
+      }
+      const std::string name = label + "/" + folder_name(sub_folder.get());
+      if (path_.size() >= static_cast<size_t>(quillmar::kMaxFolderDepth)) {
+        lose(name + ": too deep, not walked");
+        continue;
+      }
+      // A folder already on the path is walked there; the export skips it too.
+      const uint32_t id = identifier(sub_folder.get());
+      if (id != 0 && std::find(path_.begin(), path_.end(), id) != path_.end()) continue;
+      walk_folder(sub_folder.get(), name);
+    }
+  }
+
+  void check_message(libpff_item_t* message, const std::string& name) {
+    std::string dump;
+    quillmar::MessageFields fields =
+        quillmar::resolve_message_fields(message, archive_name_, dump);
+    quillmar::correct_from_headers(fields);
+    if (quillmar::is_empty_message(fields)) {
+      ++result.empty;
+      return;
+    }
+    const std::string quoted = name + " (\"" + quillmar::clean_subject(fields.subject) + "\")";
+    const std::optional<std::string> directory =
+        find_directory(quillmar::format_mail_text(fields));
+    if (!directory) return lose(quoted + ": no directory holds its mail.txt");
+    const std::string path = output_dir_ + "/" + *directory;
+    if (!exists(path + "/" + quillmar::kMailOkFileName)) {
+      lose(quoted + ": " + *directory + " has no mail.ok");
+    }
+    check_attachments(message, quoted, path + "/" + quillmar::kAttachmentDirName);
+    ++result.written;
+  }
+
+  void check_attachments(libpff_item_t* message, const std::string& name,
+                         const std::string& directory) {
+    libpff_error_t* error = nullptr;
+    int count = 0;
+    if (libpff_message_get_number_of_attachments(message, &count, &error) != 1) {
+      discard_error(&error);
+      return lose(name + ": its attachment count cannot be read");
+    }
+    std::vector<uint64_t> on_disk = count > 0 ? file_sizes(directory) : std::vector<uint64_t>();
+    for (int i = 0; i < count; ++i) {
+      const std::string attachment = name + ", attachment " + std::to_string(i + 1);
+      ItemHandle item;
+      size64_t size = 0;
+      if (!obtained(libpff_message_get_attachment(message, i, item.out(), &error), item) ||
+          libpff_attachment_get_data_size(item.get(), &size, &error) != 1) {
+        discard_error(&error);
+        lose(attachment + ": libpff cannot read it");
+        continue;
+      }
+      if (size == 0) continue;
+      const auto found = std::find(on_disk.begin(), on_disk.end(), size);
+      if (found == on_disk.end()) {
+        lose(attachment + ": no file of " + std::to_string(size) + " bytes in " + directory);
+        continue;
+      }
+      on_disk.erase(found);
+      ++result.attachments;
+    }
+  }
+
+  // The directory holding exactly mail_text: the next number's first, then
+  // any directory of this archive not used yet.
+  std::optional<std::string> find_directory(const std::string& mail_text) {
+    const std::string expected = quillmar::message_directory_name(archive_name_, next_number_);
+    if (!used_.count(expected) && read_file(mail_path(expected)) == mail_text) {
+      return use(expected);
+    }
+    if (!indexed_) index_directories();
+    const auto candidates = by_hash_.find(std::hash<std::string>()(mail_text));
+    if (candidates == by_hash_.end()) return std::nullopt;
+    for (const std::string& name : candidates->second) {
+      if (!used_.count(name) && read_file(mail_path(name)) == mail_text) return use(name);
+    }
+    return std::nullopt;
+  }
+
+  std::string mail_path(const std::string& directory) const {
+    return output_dir_ + "/" + directory + "/" + quillmar::kMailTextFileName;
+  }
+
+  std::string use(const std::string& name) {
+    used_.insert(name);
+    const std::string digits = name.substr(archive_name_.size() + 1);
+    next_number_ = static_cast<int32_t>(std::min<long long>(std::stoll(digits), INT32_MAX - 1)) + 1;
+    return name;
+  }
+
+  void index_directories() {
+    indexed_ = true;
+    DIR* listing = opendir(output_dir_.c_str());
+    if (listing == nullptr) return;
+    const std::string prefix = archive_name_ + "_";
+    while (const dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+          name.find_first_not_of("0123456789", prefix.size()) != std::string::npos) {
+        continue;
+      }
+      if (std::optional<std::string> text = read_file(mail_path(name))) {
+        by_hash_[std::hash<std::string>()(*text)].push_back(name);
+      }
+    }
+    closedir(listing);
+  }
+
+  libpff_file_t* file_;
+  const std::string archive_name_;
+  const std::string output_dir_;
+  const bool count_only_;
+  std::vector<uint32_t> path_;  // identifiers of the folders being walked
+  int32_t next_number_ = 1;
+  std::unordered_set<std::string> used_;
+  bool indexed_ = false;
+  std::unordered_map<size_t, std::vector<std::string>> by_hash_;
+};
+
+Completeness walk(const std::string& archive, const std::string& output_dir, bool count_only) {
+  quillmar::ArchiveFile file;
+  libpff_error_t* error = nullptr;
+  if (!quillmar::open_archive(file, archive.c_str(), &error)) {
+    discard_error(&error);
+    Completeness unread;
+    unread.missing.push_back("libpff cannot open the archive");
+    return unread;
+  }
+  tzset();
+  const std::optional<std::wstring> wide = utf8_to_wide(archive);
+  Checker checker(file.get(), quillmar::derive_archive_name(wide.value_or(L"")), output_dir,
+                  count_only);
+  checker.walk_archive();
+  checker.result.archive_read = true;
+  return checker.result;
+}
+
+}  // namespace
+
+bool count_reached_messages(const std::string& archive, uint64_t* count) {
+  const Completeness counted = walk(archive, std::string(), true);
+  *count = counted.reached;
+  return counted.archive_read;
+}
+
+Completeness check_completeness(const std::string& archive, const std::string& output_dir) {
+  return walk(archive, output_dir, false);
+}
+
+}  // namespace pst2txt

@@ -1,0 +1,45 @@
+// After an export: is every message the archive declares accounted for in
+// the output directory? The archive is read again through libpff, walked
+// with this file's own walk in the library's order (root folder, then the
+// folder the message store names, twice), and each message is found
+// written, discarded as empty, or missing.
+#ifndef QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
+#define QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pst2txt {
+
+struct Completeness {
+  bool archive_read = false;     // libpff opened the archive
+  uint64_t reached = 0;          // messages the walks reach (unreadable ones included)
+  uint64_t written = 0;          // found with mail.ok and the exact mail.txt
+  uint64_t empty = 0;            // nothing to show: not written by design
+  uint64_t attachments = 0;      // attachment files found with their declared size
+  std::vector<std::string> missing;  // one line per loss, in walk order
+
+  bool complete() const { return archive_read && missing.empty(); }
+};
+
+// Messages the walks reach, from the folders' counts alone (no message is
+// read); nothing when libpff cannot open the archive.
+bool count_reached_messages(const std::string& archive, uint64_t* count);
+
+// A message counts as written when a directory <archive name>_<digits> of
+// output_dir holds mail.txt with exactly the bytes the export writes for it
+// (a truncated or foreign file does not count) and mail.ok, and its pj/
+// holds one file of each attachment's declared size (non-empty ones: an
+// empty attachment is not written). Messages are looked for under their
+// expected number first, then among all directories, each used once, so
+// one lost message does not hide the ones after it.
+// Independent of the export's code: the walk, the attachment sizes and the
+// file checks. Shared with it: the archive name, the resolution of a
+// message's fields (which also says whether it is empty) and mail.txt's
+// layout.
+Completeness check_completeness(const std::string& archive, const std::string& output_dir);
+
+}  // namespace pst2txt
+
+#endif  // QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
