@@ -63,6 +63,7 @@ def check(host, archive, work):
     directories = sorted((work / "out").iterdir()) if result else []
     names = [f"{Path(archive).stem}_{n:08d}" for n in range(1, len(theirs) + 1)]
     if run.returncode or not result or int(result[1]) != len(theirs) or \
+            b"pst2txt: complete: " not in run.stderr or \
             [d.name for d in directories] != names:
         return [f"exit {run.returncode}, result {result and int(result[1])}, "
                 f"{len(directories)} directories, {len(theirs)} messages: {run.stderr[-300:]!r}"], {}

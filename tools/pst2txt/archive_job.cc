@@ -296,6 +296,7 @@ class Scheduler {
       done_mails_ += it->counter.mails;
       done_total_ += value_after(it->report, "reached", it->counter.mails);
       ++finished_;
+      last_drawn_ = Clock::time_point();  // the next line shows this job's end
       it = running_.erase(it);
     }
   }

@@ -83,7 +83,7 @@ std::string summary_table(const std::vector<ArchiveOutcome>& outcomes) {
   auto row = [&](const std::string& archive, const char* result, const std::string& messages,
                  const std::string& attachments, const std::string& bytes,
                  const std::string& seconds) {
-    std::snprintf(line, sizeof line, "  %-18s %9s %11s %13s %8s\n", result, messages.c_str(),
+    std::snprintf(line, sizeof line, "  %-20s %9s %11s %13s %8s\n", result, messages.c_str(),
                   attachments.c_str(), bytes.c_str(), seconds.c_str());
     table += archive + std::string(width - archive.size(), ' ') + line;
   };

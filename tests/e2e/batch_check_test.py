@@ -1,0 +1,92 @@
+"""pst2txt as a batch tool and as its own auditor: archives exported side by
+side in child processes (a crash, a hang and a damaged archive stop nothing
+else), the completeness check after a deletion and after a full file system,
+and the progress line on a terminal only.
+usage: batch_check_test.py PST2TXT PSTGEN FAULTY_LIBRARY REAL_LIBRARY"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+host, pstgen, faulty, real = sys.argv[1:5]
+failures = []
+
+
+def expect(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def pst2txt(*args, **kwargs):
+    return subprocess.run([host, *args], capture_output=True, text=True, **kwargs)
+
+
+def missing_lines(run):
+    return [line[2:] for line in run.stderr.splitlines() if line.startswith("  ")]
+
+
+with tempfile.TemporaryDirectory() as work:
+    good = os.path.join(work, "good.pst")
+    subprocess.run([pstgen, "--quiet", "--messages", "30", "--folders", "4", "--attachment-every",
+                    "3", "--attachments-per-message", "2", "--attachment-size", "3k", good],
+                   check=True)
+    os.mkdir(os.path.join(work, "sub"))
+    batch = [good, os.path.join(work, "sub", "good.pst")] + \
+        [os.path.join(work, name + ".pst") for name in ("crash", "hang", "broken", "other")]
+    for copy in batch[1:]:
+        shutil.copyfile(good, copy)
+    os.truncate(batch[4], 65536)
+    root, report = os.path.join(work, "root"), os.path.join(work, "report.json")
+    run = pst2txt("--library", faulty, "-j", "3", "--timeout", "4", "--report", report, "-o", root,
+                  *batch, env=dict(os.environ, QUILLMAR_REAL_LIBRARY=real))
+    results = {os.path.relpath(a["output"], root): (a["result"], a["messages"])
+               for a in json.load(open(report))["archives"]}
+    expect(run.returncode == 1 and results == {
+        "good": ("complete", 30), "good_2": ("complete", 30), "other": ("complete", 30),
+        "crash": ("crashed (signal 6)", 0), "hang": ("timed out", 0),
+        "broken": ("failed (code -3)", 0)}, f"batch: exit {run.returncode}, {results}")
+    expect(len(run.stdout.splitlines()) == 7 and "Termine" in open(root + "/good_2.log").read(),
+           f"batch table and logs: {run.stdout}")
+
+    out = os.path.join(work, "single")
+    run = pst2txt(good, out)
+    expect(run.returncode == 0 and "pst2txt: complete: 30 written" in run.stderr and
+           "\x1b[K" not in run.stderr, f"single export: {run.returncode} {run.stderr}")
+    subject = re.search(r"#\$tit : (.*)\r", open(out + "/good_00000007/mail.txt", newline="").read())[1]
+    shutil.rmtree(out + "/good_00000007")
+    pj = sorted(d for d in os.listdir(out) if os.listdir(f"{out}/{d}/pj"))[-1]
+    name = sorted(os.listdir(f"{out}/{pj}/pj"))[0]
+    size = os.path.getsize(f"{out}/{pj}/pj/{name}")
+    os.remove(f"{out}/{pj}/pj/{name}")
+    run = pst2txt("--check", good, out)
+    lost = missing_lines(run)
+    expect(run.returncode == 3 and len(lost) == 2 and
+           lost[0].endswith(f'("{subject}"): no directory holds its mail.txt') and
+           lost[1].endswith(f"no file of {size} bytes in {out}/{pj}/pj"), f"after deletion: {lost}")
+
+    # A file system of 96 KiB fills up part way through the export.
+    as_root = [] if os.geteuid() == 0 else ["--map-root-user"]
+    full = os.path.join(work, "full")
+    os.mkdir(full)
+    run = subprocess.run(["unshare", "--mount", *as_root, "sh", "-c",
+                          f"mount -t tmpfs -o size=96k none '{full}' && exec '{host}' '{good}' "
+                          f"'{full}/out'"], capture_output=True, text=True)
+    if "mount" in run.stderr and run.returncode not in (0, 3):
+        print(f"full file system: skipped, no mount namespace here: {run.stderr.strip()}")
+    else:
+        lost = missing_lines(run)
+        failed = re.findall(r"^Impossible d'ecrire (mail\.txt|.*/pj/)", run.stderr, re.M)
+        expect(run.returncode == 3 and lost and len(lost) == len(failed) and
+               sum("mail.txt" in line for line in lost) == failed.count("mail.txt"),
+               f"full file system: exit {run.returncode}, {len(lost)} missing, {failed}")
+
+    run = subprocess.run(["script", "-qec", f"'{host}' --force '{good}' '{out}' >/dev/null",
+                          "/dev/null"], capture_output=True, text=True)
+    expect(run.returncode == 0 and re.search(r"\x1b\[K30/30 messages", run.stdout),
+           f"progress on a terminal: {run.stdout!r}")
+
+print("\n".join(failures) or "batch and check ok")
+sys.exit(1 if failures else 0)
