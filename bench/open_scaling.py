@@ -71,7 +71,8 @@ def export_seconds(pst2txt, path, work):
     out = tempfile.mkdtemp(dir=work)
     os.rmdir(out)
     with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
-        subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", report.name, pst2txt, path, out],
+        subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", report.name, pst2txt, "--no-check",
+                        path, out],
                        check=True, stdout=subprocess.DEVNULL,
                        env=dict(os.environ, QUILLMAR_THREADS="1"))
         wall, rss = report.read().split()[-2:]
