@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   pff-tools pst-utils
   nodejs npm
-  time python3-pypff tzdata
+  time python3-pypff tzdata parallel
 )
 
 missing=()
