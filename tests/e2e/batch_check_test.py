@@ -55,17 +55,34 @@ with tempfile.TemporaryDirectory() as work:
     run = pst2txt(good, out)
     expect(run.returncode == 0 and "pst2txt: complete: 30 written" in run.stderr and
            "\x1b[K" not in run.stderr, f"single export: {run.returncode} {run.stderr}")
-    subject = re.search(r"#\$tit : (.*)\r", open(out + "/good_00000007/mail.txt", newline="").read())[1]
+    # The store names a mail folder: the export walks it twice more.
+    named = os.path.join(work, "named.pst")
+    subprocess.run([pstgen, "--quiet", "--messages", "12", "--store-folder-identifier", named],
+                   check=True)
+    run = pst2txt(named, os.path.join(work, "named"))
+    exported = re.search(r"exportes: (\d+)", run.stdout)[1]
+    expect(run.returncode == 0 and int(exported) > 12 and
+           f"pst2txt: complete: {exported} written" in run.stderr, f"named folder: {run.stderr}")
+
+    def subject(number):
+        text = open(f"{out}/good_{number:08d}/mail.txt", newline="").read()
+        return re.search(r"#\$tit : (.*)\r", text)[1]
+    subjects = [subject(n) for n in (7, 9, 11)]
     shutil.rmtree(out + "/good_00000007")
+    os.truncate(out + "/good_00000009/mail.txt", 40)
+    os.remove(out + "/good_00000011/mail.ok")
     pj = sorted(d for d in os.listdir(out) if os.listdir(f"{out}/{d}/pj"))[-1]
     name = sorted(os.listdir(f"{out}/{pj}/pj"))[0]
     size = os.path.getsize(f"{out}/{pj}/pj/{name}")
     os.remove(f"{out}/{pj}/pj/{name}")
     run = pst2txt("--check", good, out)
+    expected = [f'("{subjects[0]}"): no directory holds its mail.txt',
+                f'("{subjects[1]}"): no directory holds its mail.txt',
+                f'("{subjects[2]}"): good_00000011 has no mail.ok',
+                f"no file of {size} bytes in {out}/{pj}/pj"]
     lost = missing_lines(run)
-    expect(run.returncode == 3 and len(lost) == 2 and
-           lost[0].endswith(f'("{subject}"): no directory holds its mail.txt') and
-           lost[1].endswith(f"no file of {size} bytes in {out}/{pj}/pj"), f"after deletion: {lost}")
+    expect(run.returncode == 3 and len(lost) == 4 and
+           all(line.endswith(end) for line, end in zip(lost, expected)), f"after deletion: {lost}")
 
     # A file system of 96 KiB fills up part way through the export.
     as_root = [] if os.geteuid() == 0 else ["--map-root-user"]
