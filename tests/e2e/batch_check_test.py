@@ -63,6 +63,9 @@ with tempfile.TemporaryDirectory() as work:
     exported = re.search(r"exportes: (\d+)", run.stdout)[1]
     expect(run.returncode == 0 and int(exported) > 12 and
            f"pst2txt: complete: {exported} written" in run.stderr, f"named folder: {run.stderr}")
+    shutil.rmtree(os.path.join(work, "named", f"named_{int(exported):08d}"))  # a second copy
+    run = pst2txt("--check", named, os.path.join(work, "named"))
+    expect(run.returncode == 3 and len(missing_lines(run)) == 1, f"named copy: {run.stderr}")
 
     def subject(number):
         text = open(f"{out}/good_{number:08d}/mail.txt", newline="").read()

@@ -26,6 +26,7 @@ TEST(OutputNames, GivesEachArchiveADistinctDirectoryAndLog) {
             (std::vector<std::string>{"mail", "mail_2", "MAIL_3", "mail_2_2"}));
   EXPECT_EQ(output_names({"x.log.pst", "x.pst", "x.ost", "/.pst", "dir/.hidden"}),
             (std::vector<std::string>{"x.log", "x_2", "x_3", ".pst", ".hidden"}));
+  EXPECT_EQ(output_names({"x.pst", "x.log.pst"}), (std::vector<std::string>{"x", "x.log_2"}));
 }
 
 TEST(ExitStatus, MissingIsThreeAndAnyFailureIsOne) {

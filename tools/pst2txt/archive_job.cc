@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -104,7 +107,7 @@ struct Running {
 
 int make_pipe(int fds[2]) { return pipe2(fds, O_CLOEXEC); }
 
-// Starts job index; false when no process could be started.
+// Starts job in a child process; false, with errno set, when it cannot.
 bool start_job(const ArchiveJob& job, const JobSettings& settings, Running& run) {
   int report[2];
   int out[2] = {-1, -1};
@@ -173,10 +176,11 @@ ArchiveOutcome finish(const ArchiveJob& job, const JobSettings& settings, const 
     }
     if (line.rfind("checked ", 0) == 0) {
       outcome.checked = true;
-      std::istringstream(line.substr(8)) >> outcome.reached >> outcome.messages >> outcome.empty;
+      std::istringstream(line.substr(8)) >> outcome.reached >> outcome.written >> outcome.empty;
     }
   }
-  if (settings.export_archive && outcome.code >= 0) outcome.messages = outcome.code;
+  outcome.messages =
+      settings.export_archive ? static_cast<uint64_t>(std::max(outcome.code, 0)) : outcome.written;
   count_output_files(outcome);
   if (run.timed_out) {
     outcome.result = Result::kTimedOut;

@@ -82,7 +82,7 @@ void print_verdict(const pst2txt::ArchiveOutcome& outcome, bool batch) {
       std::fprintf(stderr, "pst2txt: export failed with code %d\n", outcome.code);
     } else if (outcome.result == Result::kComplete) {
       std::fprintf(stderr, "pst2txt: complete: %llu written, %llu empty, %llu attachments\n",
-                   static_cast<unsigned long long>(outcome.messages),
+                   static_cast<unsigned long long>(outcome.written),
                    static_cast<unsigned long long>(outcome.empty),
                    static_cast<unsigned long long>(outcome.attachments));
     } else if (outcome.result != Result::kExported && outcome.result != Result::kIncomplete) {

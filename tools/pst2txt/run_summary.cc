@@ -111,6 +111,7 @@ std::string json_report(const std::vector<ArchiveOutcome>& outcomes) {
             ", \"seconds\": " + seconds_text(o.seconds) +
             ", \"checked\": " + (o.checked ? "true" : "false") +
             ", \"reached\": " + std::to_string(o.reached) +
+            ", \"written\": " + std::to_string(o.written) +
             ", \"empty\": " + std::to_string(o.empty) + ", \"missing\": [";
     for (size_t k = 0; k < o.missing.size(); ++k) {
       json += (k == 0 ? "" : ", ") + json_string(o.missing[k]);

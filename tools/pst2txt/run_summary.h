@@ -30,6 +30,7 @@ struct ArchiveOutcome {
   double seconds = 0;
   bool checked = false;          // the completeness check ran to its end
   uint64_t reached = 0;          // messages the check's walks reached
+  uint64_t written = 0;          // of those, found written
   uint64_t empty = 0;            // of those, empty (not written by design)
   std::vector<std::string> missing;  // what the check found missing
 };
