@@ -36,7 +36,8 @@ void write_all(int fd, const std::string& bytes) {
 
 // The child's side: export, check, report lines on report_fd, exit.
 // Report lines: "reached N" (before the export, for progress), "exported R",
-// "checked REACHED WRITTEN EMPTY", then one "missing TEXT" per loss.
+// "checked REACHED WRITTEN EMPTY ATTACHMENTS", then one "missing TEXT" per
+// loss.
 [[noreturn]] void run_child(const ArchiveJob& job, const JobSettings& settings, int report_fd,
                             bool count_first) {
   if (count_first) {
@@ -60,7 +61,8 @@ void write_all(int fd, const std::string& bytes) {
     std::string report;
     if (found.archive_read) {
       report = "checked " + std::to_string(found.reached) + " " + std::to_string(found.written) +
-               " " + std::to_string(found.empty) + "\n";
+               " " + std::to_string(found.empty) + " " + std::to_string(found.attachments) +
+               "\n";
     }
     for (std::string line : found.missing) {
       for (char& c : line) {
@@ -148,7 +150,9 @@ uint64_t value_after(const std::string& report, const std::string& key, uint64_t
   return std::strtoull(report.c_str() + at + key.size() + 1, nullptr, 10);
 }
 
+// Attachments and bytes as found on disk, whatever the check said.
 void count_output_files(ArchiveOutcome& outcome) {
+  outcome.attachments = 0;
   namespace fs = std::filesystem;
   std::error_code error;
   for (fs::recursive_directory_iterator it(outcome.output_dir, error), end; !error && it != end;
@@ -176,12 +180,13 @@ ArchiveOutcome finish(const ArchiveJob& job, const JobSettings& settings, const 
     }
     if (line.rfind("checked ", 0) == 0) {
       outcome.checked = true;
-      std::istringstream(line.substr(8)) >> outcome.reached >> outcome.written >> outcome.empty;
+      std::istringstream(line.substr(8)) >> outcome.reached >> outcome.written >> outcome.empty >>
+          outcome.attachments;
     }
   }
   outcome.messages =
       settings.export_archive ? static_cast<uint64_t>(std::max(outcome.code, 0)) : outcome.written;
-  count_output_files(outcome);
+  if (settings.measure_output) count_output_files(outcome);
   if (run.timed_out) {
     outcome.result = Result::kTimedOut;
   } else if (WIFSIGNALED(status)) {

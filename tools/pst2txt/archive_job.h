@@ -31,6 +31,9 @@ struct JobSettings {
   // Each job's console lines into "<output_dir>.log"; otherwise they are
   // this process's, byte for byte.
   bool logs = false;
+  // Count the files and bytes each job wrote (a walk of its output); else
+  // the attachments are those the check found.
+  bool measure_output = false;
 };
 
 // Runs every job and returns their outcomes in the order given.

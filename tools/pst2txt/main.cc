@@ -124,6 +124,7 @@ int run(const pst2txt::Options& options) {
   settings.timeout_seconds = options.timeout_seconds;
   settings.progress = !options.quiet && isatty(2);
   settings.logs = batch;
+  settings.measure_output = batch || !options.report.empty();
   const std::vector<pst2txt::ArchiveOutcome> outcomes = pst2txt::run_archive_jobs(jobs, settings);
 
   if (batch) std::fputs(pst2txt::summary_table(outcomes).c_str(), stdout);
