@@ -1,7 +1,6 @@
 // pst2txt: exports PST/OST archives with QuillmarPST.so, loaded at run time
 // through its two C entry points the way a host does. Each archive is
 // exported in a child process, then checked for completeness.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
