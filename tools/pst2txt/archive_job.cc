@@ -40,6 +40,7 @@ void write_all(int fd, const std::string& bytes) {
 // loss.
 [[noreturn]] void run_child(const ArchiveJob& job, const JobSettings& settings, int report_fd,
                             bool count_first) {
+  signal(SIGPIPE, SIG_DFL);  // the library runs as it would in any host
   if (count_first) {
     uint64_t reached = 0;
     if (count_reached_messages(job.archive, &reached)) {
