@@ -289,6 +289,9 @@ ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archi
     } catch (...) {
       failure = std::current_exception();
     }
+    // Freeing a handle's index and item tree takes a while on a large
+    // archive; each walker frees its own while the others still work.
+    (walker == 0 ? file : *others[static_cast<size_t>(walker - 1)]).release();
     board.finish(walker, share.position, failure, console);
   };
   std::vector<std::thread> threads;
