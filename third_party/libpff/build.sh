@@ -29,9 +29,14 @@ libraries=(libcerror libcthreads libcdata libclocale libcnotify libcsplit libuna
 bundled=("${libraries[@]/#/--with-}")
 bundled=("${bundled[@]/%/=no}")
 cd "$src"
+# -fno-optimize-strlen: libyal allocates each structure with malloc and then
+# clears it, which gcc otherwise merges into calloc; glibc's calloc skips the
+# per-thread cache and costs several times a cached malloc (libpff makes
+# about 290 such allocations per message).
 ./configure --quiet --disable-shared --enable-static --with-pic --disable-nls \
   --without-libiconv-prefix --without-libintl-prefix "${bundled[@]}" \
-  CFLAGS="-O2 -g -fvisibility=hidden -fno-semantic-interposition" >"$build/configure.log" 2>&1
+  CFLAGS="-O2 -g -fvisibility=hidden -fno-semantic-interposition -fno-optimize-strlen" \
+  >"$build/configure.log" 2>&1
 # The library and what it bundles, in the package's own order; no tools.
 for dir in include common "${libraries[@]}" libpff; do
   make -s -j "$(nproc)" -C "$dir" >>"$build/make.log" 2>&1 || { tail -n 30 "$build/make.log"; exit 1; }
