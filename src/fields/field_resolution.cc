@@ -97,8 +97,9 @@ MessageFields resolve_message_fields(libpff_item_t* message,
 
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
-                                const OutputDirectory& message_dir, Console& console) {
-  std::string dump;
+                                const OutputDirectory& message_dir, Console& console,
+                                std::string& dump) {
+  dump.clear();
   dump.reserve(kDumpBytesReserved);
   MessageFields fields = resolve_message_fields(message, archive_name, dump);
   if (const int error = write_new_file(message_dir, kDebugFieldsFileName, dump)) {

@@ -34,12 +34,14 @@ MessageFields resolve_message_fields(libpff_item_t* message,
                                      const std::string& archive_name,
                                      std::string& dump);
 
-// resolve_message_fields with the dump written to debug_fields.txt, created
-// new in message_dir. A file that cannot be written in full is reported on
-// console, removed, and changes nothing in the result.
+// resolve_message_fields with the dump, built in dump (emptied first),
+// written to debug_fields.txt, created new in message_dir. A file that
+// cannot be written in full is reported on console, removed, and changes
+// nothing in the result.
 MessageFields dump_debug_fields(libpff_item_t* message,
                                 const std::string& archive_name,
-                                const OutputDirectory& message_dir, Console& console);
+                                const OutputDirectory& message_dir, Console& console,
+                                std::string& dump);
 
 }  // namespace quillmar
 

@@ -41,6 +41,12 @@ std::string message_directory_name(const std::string& archive_name, int32_t numb
 
 std::string format_mail_text(const MessageFields& fields) {
   std::string text;
+  format_mail_text(fields, text);
+  return text;
+}
+
+void format_mail_text(const MessageFields& fields, std::string& text) {
+  text.clear();
   text.reserve(fields.body.size() + fields.to.size() + fields.cc.size() + 256);
   append_record(text, kLabelWho, fields.who);
   append_record(text, kLabelSender, fields.sender);
@@ -50,7 +56,6 @@ std::string format_mail_text(const MessageFields& fields) {
   append_record(text, kLabelSubject, clean_subject(fields.subject));
   append_record(text, kLabelDate, fields.date);
   append_record(text, kLabelBody, fields.body);
-  return text;
 }
 
 void correct_from_headers(MessageFields& fields) {
@@ -68,11 +73,12 @@ bool is_empty_message(const MessageFields& fields) {
 
 MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
                                        const std::filesystem::path& path,
-                                       Console& console) {
+                                       Console& console, MessageBuffers& buffers) {
   // Whatever an earlier run or a failed message left there goes first, so
   // that every file is created new and a rerun gives the same tree.
   const OutputDirectory directory = OutputDirectory::create_fresh(path);
-  MessageFields fields = dump_debug_fields(message, archive_name, directory, console);
+  MessageFields fields =
+      dump_debug_fields(message, archive_name, directory, console, buffers.dump);
   correct_from_headers(fields);
   if (is_empty_message(fields)) {
     remove_directory_tree(path);
@@ -83,7 +89,8 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   // failed export, not a success: the number stays for the next message.
   // Once it is written the message counts, whatever else is lost: the loss
   // is on the console, and the number is not reused.
-  if (write_new_file(directory, kMailTextFileName, format_mail_text(fields)) != 0) {
+  format_mail_text(fields, buffers.mail_text);
+  if (write_new_file(directory, kMailTextFileName, buffers.mail_text) != 0) {
     console.err("Impossible d'ecrire mail.txt: " + path.string() + "\n");
     return MessageOutcome::kMailTextFailed;
   }
@@ -109,7 +116,8 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
   const std::filesystem::path directory =
       context.output_root / message_directory_name(context.archive_name, context.mail_number);
   return count_message(
-      write_message_directory(message, context.archive_name, directory, *context.console),
+      write_message_directory(message, context.archive_name, directory, *context.console,
+                              context.buffers),
       directory, context);
 }
 

@@ -18,6 +18,8 @@ std::string message_directory_name(const std::string& archive_name, int32_t numb
 
 // The bytes of mail.txt: eight labelled records, each ended by CR LF.
 std::string format_mail_text(const MessageFields& fields);
+// The same bytes, in text (emptied first).
+void format_mail_text(const MessageFields& fields, std::string& text);
 
 // Replaces sender, to and cc with the addresses found in the From, To and Cc
 // headers, each only when its header yields at least one address.
@@ -38,10 +40,10 @@ enum class MessageOutcome {
 // headers.txt when there are headers, the "pj" attachments and mail.ok last.
 // Losses are reported on console; a failed mail.txt as "Impossible d'ecrire
 // mail.txt: <directory>". Throws filesystem_error when the directory cannot
-// be created or removed.
+// be created or removed. The files' text is built in buffers.
 MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
                                        const std::filesystem::path& path,
-                                       Console& console);
+                                       Console& console, MessageBuffers& buffers);
 
 // For an exported message, prints "MAIL n OK -> dir" with n the context's
 // mail number, and advances it. True when exported.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
@@ -36,8 +37,25 @@ struct LastTime {
   std::string text;
 };
 
-// scratch: a buffer for the value's bytes, reused from entry to entry.
-RecordEntryValue read_entry(libpff_record_entry_t* entry, std::string& scratch,
+// Room for entry values, reused from entry to entry; grown without clearing
+// what libpff is about to overwrite (an attachment's data entry is the
+// whole attachment).
+class ValueBuffer {
+ public:
+  uint8_t* room_for(size_t size) {
+    if (size > capacity_ || bytes_ == nullptr) {
+      capacity_ = std::max({size, 2 * capacity_, size_t{256}});
+      bytes_.reset(new uint8_t[capacity_]);
+    }
+    return bytes_.get();
+  }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t capacity_ = 0;
+};
+
+RecordEntryValue read_entry(libpff_record_entry_t* entry, ValueBuffer& buffer,
                             LastTime& last_time) {
   RecordEntryValue value;
   libpff_record_entry_get_entry_type(entry, &value.entry_type, nullptr);
@@ -48,8 +66,7 @@ RecordEntryValue read_entry(libpff_record_entry_t* entry, std::string& scratch,
     discard_error(&error);
     return value;
   }
-  if (scratch.size() < size) scratch.resize(size);
-  auto* bytes = reinterpret_cast<uint8_t*>(&scratch[0]);
+  uint8_t* bytes = buffer.room_for(size);
   if (size != 0 && libpff_record_entry_get_data(entry, bytes, size, &error) != 1) {
     discard_error(&error);
     return value;
@@ -83,7 +100,7 @@ std::optional<RecordSetValues> read_record_set(libpff_item_t* item, int set_inde
     return std::nullopt;
   }
   values.entries.reserve(static_cast<size_t>(std::max(values.declared_entries, 0)));
-  std::string scratch;
+  ValueBuffer buffer;
   LastTime last_time;
   for (int j = 0; j < values.declared_entries; ++j) {
     RecordEntryHandle entry;
@@ -92,7 +109,7 @@ std::optional<RecordSetValues> read_record_set(libpff_item_t* item, int set_inde
       discard_error(&error);
       continue;
     }
-    values.entries.push_back(read_entry(entry.get(), scratch, last_time));
+    values.entries.push_back(read_entry(entry.get(), buffer, last_time));
   }
   return values;
 }

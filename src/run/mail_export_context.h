@@ -11,6 +11,13 @@
 
 namespace quillmar {
 
+// Text buffers a walker reuses from message to message: once they have
+// grown, building a message's files allocates nothing for them.
+struct MessageBuffers {
+  std::string dump;       // debug_fields.txt
+  std::string mail_text;  // mail.txt
+};
+
 struct MailExportContext {
   std::filesystem::path output_root;  // output directory exactly as given
   std::string archive_name;           // sanitized archive stem; directory prefix
@@ -19,6 +26,7 @@ struct MailExportContext {
   // This walker's part of a parallel run (see parallel_export.h); null when
   // the walk exports every message itself.
   struct WalkShare* share = nullptr;
+  MessageBuffers buffers;  // this walker's own
 };
 
 }  // namespace quillmar

@@ -245,7 +245,7 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
         slot.directory =
             context.output_root / temporary_directory_name(context.archive_name, position);
         slot.outcome = write_message_directory(message.get(), context.archive_name,
-                                               slot.directory, slot.console);
+                                               slot.directory, slot.console, context.buffers);
       } else {
         report_libpff_error(slot.console, "Erreur lecture message", &error);
       }

@@ -1,5 +1,8 @@
 #include "scan/record_set_scan.h"
 
+#include <charconv>
+#include <cstring>
+
 #include "message/text_cleanup.h"
 #include "properties/entry_types.h"
 #include "scan/value_format.h"
@@ -9,31 +12,41 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 
-// Lower-case hexadecimal of at least four digits.
-void append_hex4(std::string& out, uint32_t value) {
+// Writes value in lower-case hexadecimal of at least four digits at out;
+// returns the end of what it wrote.
+char* put_hex4(char* out, uint32_t value) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  char text[8];
-  char* const end = text + sizeof text;
-  char* begin = end;
-  do {
-    *--begin = kDigits[value & 0xF];
-    value >>= 4;
-  } while (value != 0 || end - begin < 4);
-  out.append(begin, static_cast<size_t>(end - begin));
+  int digits = 4;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  for (int k = digits; k-- > 0;) *out++ = kDigits[(value >> (4 * k)) & 0xF];
+  return out;
 }
 
+template <size_t N>
+char* put_literal(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
+}
+
+// The line is built in place and appended in one piece (or three, with a
+// value): a message's dump has a few dozen of them.
 void append_entry_line(std::string& out, const RecordEntryValue& entry) {
-  out += "entry=0x";
-  append_hex4(out, entry.entry_type);
-  out += " value_type=0x";
-  append_hex4(out, entry.value_type);
-  out += " size=";
-  out += std::to_string(entry.size);
+  char line[96];
+  char* end = put_literal(line, "entry=0x");
+  end = put_hex4(end, entry.entry_type);
+  end = put_literal(end, " value_type=0x");
+  end = put_hex4(end, entry.value_type);
+  end = put_literal(end, " size=");
+  end = std::to_chars(end, line + sizeof line, entry.size).ptr;
   if (!entry.text.empty()) {
-    out += " value=";
+    end = put_literal(end, " value=");
+    out.append(line, static_cast<size_t>(end - line));
     out += entry.text;
+    out += kCrLf;
+    return;
   }
-  out += kCrLf;
+  end = put_literal(end, kCrLf);
+  out.append(line, static_cast<size_t>(end - line));
 }
 
 // The field that entry_type fills while it is empty, or null.
