@@ -16,10 +16,10 @@ jobs=$(nproc)
 status=0
 for variant in release asan; do
   dir="build/$variant"
-  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DQUILLMAR_ARCHIVE_CACHE=$archives"
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAR_BUILD_TESTS=ON "-DQUILLMAR_ARCHIVE_CACHE=$archives"
          "-DQUILLMAR_LIBPFF_SOURCE=$libpff_source")
   if [[ $variant == asan ]]; then
-    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON -DQUILLMAR_SYSTEM_LIBPFF=ON
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_BUILD_TESTS=ON -DQUILLMAR_SANITIZE=ON -DQUILLMAR_SYSTEM_LIBPFF=ON
            "-DQUILLMAR_ARCHIVE_CACHE=$archives")
   fi
   echo "== $variant: build"
