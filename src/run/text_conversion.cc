@@ -1,7 +1,6 @@
 #include "run/text_conversion.h"
 
-#include <endian.h>
-
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -13,6 +12,8 @@ namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 constexpr char32_t kMaxCodePoint = 0x10FFFF;
+// utf16le_bytes_to_utf8 reserves at most this much ahead of the text.
+constexpr size_t kUtf16ReserveLimit = 1 << 16;
 
 bool is_high_surrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -56,99 +57,81 @@ std::string utf32_to_utf8(std::wstring_view text) {
   return out;
 }
 
-// True when the four units in `units` (unit k in bits 16k..16k+15) are all
-// ASCII and none is 0.
-bool all_ascii_nonzero(uint64_t units) {
-  return (units & 0xFF80FF80FF80FF80) == 0 &&
-         ((units + 0x007F007F007F007F) & 0x0080008000800080) == 0x0080008000800080;
-}
-
-// The UTF-8 form of `count` UTF-16 units, unit i being unit_at(i) and units
-// i..i+3 being four_at(i) (packed as all_ascii_nonzero takes them), ending
-// before the first zero unit when stop_at_zero. Reading the units in place
-// spares property values a copy. Most text is ASCII, one byte per unit,
-// taken four units at a time; the buffer starts at one byte a unit and grows
-// once, at the first other unit, to the worst case for the rest (3 bytes a
-// unit: a pair of units takes 4).
-template <typename UnitAt, typename FourAt>
-std::string utf16_units_to_utf8(size_t count, UnitAt unit_at, FourAt four_at,
-                                bool stop_at_zero) {
-  std::string out(count, '\0');
-  char* end = &out[0];
-  bool grown = false;
-  size_t i = 0;
-  while (i < count) {
-    for (uint64_t units; i + 4 <= count && all_ascii_nonzero(units = four_at(i)); i += 4) {
-      for (int k = 0; k < 4; ++k) *end++ = static_cast<char>(units >> (16 * k));
-    }
-    if (i == count) break;
-    const char32_t unit = unit_at(i++);
-    if (unit < 0x80) {
-      if (unit == 0 && stop_at_zero) break;
-      *end++ = static_cast<char>(unit);
-      continue;
-    }
-    if (!grown) {
-      const size_t used = static_cast<size_t>(end - &out[0]);
-      out.resize(used + 3 * (count - i + 1));
-      end = &out[used];
-      grown = true;
-    }
-    if (is_high_surrogate(unit) && i < count && is_low_surrogate(unit_at(i))) {
-      const char32_t low = unit_at(i++);
-      end = put_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), end);
-    } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
-      end = put_utf8(kReplacementCharacter, end);
-    } else {
-      end = put_utf8(unit, end);
-    }
-  }
-  out.resize(static_cast<size_t>(end - &out[0]));
-  return out;
-}
-
 }  // namespace
 
 std::string utf16_to_utf8(std::u16string_view units) {
-  auto unit_at = [units](size_t i) { return units[i]; };
-  auto four_at = [units](size_t i) {
-    return uint64_t{units[i]} | uint64_t{units[i + 1]} << 16 | uint64_t{units[i + 2]} << 32 |
-           uint64_t{units[i + 3]} << 48;
-  };
-  return utf16_units_to_utf8(units.size(), unit_at, four_at, false);
+  std::string out;
+  out.reserve(units.size());
+  for (size_t i = 0; i < units.size();) {
+    const char32_t unit = units[i++];
+    if (is_high_surrogate(unit) && i < units.size() && is_low_surrogate(units[i])) {
+      append_utf8(0x10000 + ((unit - 0xD800) << 10) + (units[i++] - 0xDC00), out);
+    } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
+      append_utf8(kReplacementCharacter, out);
+    } else {
+      append_utf8(unit, out);
+    }
+  }
+  return out;
 }
 
 std::string utf16le_bytes_to_utf8(const uint8_t* data, size_t size) {
   if (data == nullptr || size < 2) return std::string();
   const size_t count = size / 2;
   std::string out;
-  size_t done = 0;
+  // Room for a text of one byte a unit (most property text is ASCII),
+  // without clearing it; the text may end well before count at a zero unit.
+  if (count > 15) out.reserve(std::min<size_t>(count, kUtf16ReserveLimit));
+  // Converted bytes are staged here and appended a piece at a time.
+  char staged[256];
+  size_t used = 0;
+  size_t i = 0;
+  while (i < count) {
 #if defined(__SSE2__)
-  // Eight units at a time while they are all ASCII and none is 0: the bulk
-  // of property text, one byte per unit.
-  out.resize(count);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i non_ascii = _mm_set1_epi16(0x80);
-  for (; done + 8 <= count; done += 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * done));
-    const __m128i ascii = _mm_and_si128(_mm_cmpgt_epi16(units, zero),
-                                        _mm_cmplt_epi16(units, non_ascii));
-    if (_mm_movemask_epi8(ascii) != 0xFFFF) break;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out[done]), _mm_packus_epi16(units, units));
-  }
-  out.resize(done);
+    // Eight units at a time while they are all ASCII and none is 0.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i non_ascii = _mm_set1_epi16(0x80);
+    for (; i + 8 <= count; i += 8) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
+      const __m128i ascii = _mm_and_si128(_mm_cmpgt_epi16(units, zero),
+                                          _mm_cmplt_epi16(units, non_ascii));
+      if (_mm_movemask_epi8(ascii) != 0xFFFF) break;
+      if (used + 8 > sizeof staged) {
+        out.append(staged, used);
+        used = 0;
+      }
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(staged + used), _mm_packus_epi16(units, units));
+      used += 8;
+    }
+    if (i == count) break;
 #endif
-  auto unit_at = [data, done](size_t k) {
-    return static_cast<char16_t>(data[2 * (done + k)] | (data[2 * (done + k) + 1] << 8));
-  };
-  auto four_at = [data, done](size_t k) {
-    uint64_t units;
-    std::memcpy(&units, data + 2 * (done + k), sizeof units);
-    return le64toh(units);
-  };
-  if (done == count) return out;
-  if (done == 0) return utf16_units_to_utf8(count, unit_at, four_at, true);
-  return out + utf16_units_to_utf8(count - done, unit_at, four_at, true);
+    const char32_t unit = static_cast<char32_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    ++i;
+    if (unit == 0) break;
+    if (used + 4 > sizeof staged) {
+      out.append(staged, used);
+      used = 0;
+    }
+    char* end = staged + used;
+    if (unit < 0x80) {
+      *end++ = static_cast<char>(unit);
+    } else if (is_high_surrogate(unit) && i < count) {
+      const char32_t low = static_cast<char32_t>(data[2 * i] | (data[2 * i + 1] << 8));
+      if (is_low_surrogate(low)) {
+        ++i;
+        end = put_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), end);
+      } else {
+        end = put_utf8(kReplacementCharacter, end);
+      }
+    } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
+      end = put_utf8(kReplacementCharacter, end);
+    } else {
+      end = put_utf8(unit, end);
+    }
+    used = static_cast<size_t>(end - staged);
+  }
+  out.append(staged, used);
+  return out;
 }
 
 std::string wide_to_utf8(std::wstring_view text) {
