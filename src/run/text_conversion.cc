@@ -83,19 +83,34 @@ std::string utf16le_bytes_to_utf8(const uint8_t* data, size_t size) {
   // without clearing it; the text may end well before count at a zero unit.
   if (count > 15) out.reserve(std::min<size_t>(count, kUtf16ReserveLimit));
   // Converted bytes are staged here and appended a piece at a time.
-  char staged[256];
+  char staged[1024];
   size_t used = 0;
   size_t i = 0;
   while (i < count) {
 #if defined(__SSE2__)
-    // Eight units at a time while they are all ASCII and none is 0.
+    // Sixteen, then eight units at a time while they are all ASCII and none
+    // is 0: units 1 to 0x7F, as signed 16-bit values, are those above 0 and
+    // below 0x80.
     const __m128i zero = _mm_setzero_si128();
     const __m128i non_ascii = _mm_set1_epi16(0x80);
+    auto ascii_mask = [&](__m128i units) {
+      return _mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpgt_epi16(units, zero), _mm_cmplt_epi16(units, non_ascii)));
+    };
+    for (; i + 16 <= count; i += 16) {
+      const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
+      const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
+      if ((ascii_mask(low) & ascii_mask(high)) != 0xFFFF) break;
+      if (used + 16 > sizeof staged) {
+        out.append(staged, used);
+        used = 0;
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(staged + used), _mm_packus_epi16(low, high));
+      used += 16;
+    }
     for (; i + 8 <= count; i += 8) {
       const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
-      const __m128i ascii = _mm_and_si128(_mm_cmpgt_epi16(units, zero),
-                                          _mm_cmplt_epi16(units, non_ascii));
-      if (_mm_movemask_epi8(ascii) != 0xFFFF) break;
+      if (ascii_mask(units) != 0xFFFF) break;
       if (used + 8 > sizeof staged) {
         out.append(staged, used);
         used = 0;
