@@ -1,5 +1,7 @@
 #include "properties/record_set_values.h"
 
+#include <endian.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -73,7 +75,12 @@ RecordEntryValue read_entry(libpff_record_entry_t* entry, ValueBuffer& buffer,
   }
   value.readable = true;
   value.size = size;
-  for (size_t i = std::min<size_t>(size, 8); i-- > 0;) value.head = value.head << 8 | bytes[i];
+  if (size >= 8) {
+    std::memcpy(&value.head, bytes, 8);
+    value.head = le64toh(value.head);
+  } else {
+    for (size_t i = size; i-- > 0;) value.head = value.head << 8 | bytes[i];
+  }
   if (value.value_type == kValueFiletime && size >= 8 && last_time.valid &&
       last_time.ticks == value.head) {
     value.text = last_time.text;

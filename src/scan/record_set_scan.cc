@@ -16,10 +16,16 @@ constexpr char kCrLf[] = "\r\n";
 // returns the end of what it wrote.
 char* put_hex4(char* out, uint32_t value) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  int digits = 4;
-  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
-  for (int k = digits; k-- > 0;) *out++ = kDigits[(value >> (4 * k)) & 0xF];
-  return out;
+  if (value > 0xFFFF) {
+    int digits = 5;
+    while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+    for (int k = digits; k-- > 4;) *out++ = kDigits[(value >> (4 * k)) & 0xF];
+  }
+  out[0] = kDigits[(value >> 12) & 0xF];
+  out[1] = kDigits[(value >> 8) & 0xF];
+  out[2] = kDigits[(value >> 4) & 0xF];
+  out[3] = kDigits[value & 0xF];
+  return out + 4;
 }
 
 template <size_t N>

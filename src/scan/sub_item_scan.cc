@@ -1,5 +1,6 @@
 #include "scan/sub_item_scan.h"
 
+#include <charconv>
 #include <string>
 
 #include "properties/entry_types.h"
@@ -35,8 +36,16 @@ void scan_recipient(libpff_item_t* recipients, int index, MessageFields& fields,
     list = append_unique_item(std::move(list), address);
   }
   if (dump != nullptr) {
-    *dump += "sub_item " + std::to_string(index) + " recipient_type=" + std::to_string(type) +
-             " addr=" + address + kCrLf;
+    char number[16];
+    *dump += "sub_item ";
+    dump->append(number, static_cast<size_t>(
+                             std::to_chars(number, number + sizeof number, index).ptr - number));
+    *dump += " recipient_type=";
+    dump->append(number, static_cast<size_t>(
+                             std::to_chars(number, number + sizeof number, type).ptr - number));
+    *dump += " addr=";
+    *dump += address;
+    *dump += kCrLf;
   }
 }
 
