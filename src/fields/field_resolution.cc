@@ -21,8 +21,8 @@ constexpr size_t kDumpBytesReserved = 16384;
 std::string first_sender_property(const RecordSetValues& own) {
   for (uint32_t entry_type : {kEntrySenderEmail, kEntrySentRepresentingEmail,
                               kEntrySenderName, kEntrySentRepresentingName}) {
-    std::string sender = string_entry_or_empty(own, entry_type);
-    if (!sender.empty()) return sender;
+    const std::string_view sender = string_entry_view(own, entry_type);
+    if (!sender.empty()) return std::string(sender);
   }
   return std::string();
 }
@@ -86,7 +86,9 @@ MessageFields resolve_message_fields(libpff_item_t* message,
   const RecordSetValues* own =
       !sets.sets.empty() && sets.sets.front().index == 0 ? &sets.sets.front() : nullptr;
   read_direct_properties(message, own, fields);
-  dump += "archive=" + archive_name + kCrLf;
+  dump += "archive=";
+  dump += archive_name;
+  dump += kCrLf;
   scan_record_sets(sets, fields, &dump);
   scan_sub_items(message, fields, &dump);
   fill_from_headers(fields);

@@ -74,6 +74,26 @@ std::string read_body(libpff_item_t* message, SizeFn size_fn, ValueFn value_fn,
   return body.value_or(std::string());
 }
 
+// The text string_entry gives, as a view into set; nothing where it gives
+// nothing.
+std::optional<std::string_view> find_string_entry(const RecordSetValues& set,
+                                                  uint32_t entry_type) {
+  const RecordEntryValue* entry = first_entry(set, entry_type);
+  if (entry == nullptr || !entry->readable) return std::nullopt;
+  if (entry->value_type == kValueString8) {
+    if (!entry->string8_text) return std::nullopt;
+    return std::string_view(*entry->string8_text);
+  }
+  if (entry->value_type != kValueUnicode || entry->size == 0 || entry->size % 2 != 0) {
+    return std::nullopt;
+  }
+  const std::string_view text = entry->text;
+  for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
+    if (text.compare(0, mark.size(), mark) == 0) return text.substr(mark.size());
+  }
+  return text;
+}
+
 }  // namespace
 
 std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t entry_type,
@@ -102,16 +122,14 @@ uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type, uint32_t de
 }
 
 std::optional<std::string> string_entry(const RecordSetValues& set, uint32_t entry_type) {
-  const RecordEntryValue* entry = first_entry(set, entry_type);
-  if (entry == nullptr || !entry->readable) return std::nullopt;
-  if (entry->value_type == kValueString8) return entry->string8_text;
-  if (entry->value_type != kValueUnicode || entry->size == 0 || entry->size % 2 != 0) {
-    return std::nullopt;
+  if (const std::optional<std::string_view> text = find_string_entry(set, entry_type)) {
+    return std::string(*text);
   }
-  for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
-    if (entry->text.compare(0, mark.size(), mark) == 0) return entry->text.substr(mark.size());
-  }
-  return entry->text;
+  return std::nullopt;
+}
+
+std::string_view string_entry_view(const RecordSetValues& set, uint32_t entry_type) {
+  return find_string_entry(set, entry_type).value_or(std::string_view());
 }
 
 std::string string_entry_or_empty(const RecordSetValues& set, uint32_t entry_type) {

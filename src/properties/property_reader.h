@@ -41,6 +41,9 @@ uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,
 // U+FFFD for the unpaired surrogate alone.
 std::optional<std::string> string_entry(const RecordSetValues& set, uint32_t entry_type);
 
+// string_entry's text as a view into set, "" for nothing.
+std::string_view string_entry_view(const RecordSetValues& set, uint32_t entry_type);
+
 // string_entry, with "" for nothing.
 std::string string_entry_or_empty(const RecordSetValues& set, uint32_t entry_type);
 

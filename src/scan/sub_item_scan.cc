@@ -19,8 +19,8 @@ std::string recipient_address(const RecordSetValues& recipient) {
   scan_record_set(recipient, own);
   if (!own.sender.empty()) return own.sender;
   for (uint32_t entry_type : {kEntrySmtpAddress, kEntryEmailAddress, kEntryDisplayName}) {
-    std::string address = string_entry_or_empty(recipient, entry_type);
-    if (!address.empty()) return address;
+    const std::string_view address = string_entry_view(recipient, entry_type);
+    if (!address.empty()) return std::string(address);
   }
   return std::string();
 }
