@@ -16,6 +16,7 @@ class ArchiveFile {
 
   libpff_file_t** out() { return &file_; }
   libpff_file_t* get() const { return file_; }
+  bool is_open() const { return open_; }
   void mark_open() { open_ = true; }
 
   void release() {

@@ -71,6 +71,8 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
   context.archive_name = derive_archive_name(pst_path);
 
   std::cout << "libpff version: " << libpff_get_version() << "\n";
+  const int walkers = choose_walker_count(archive_utf8);
+  OtherWalkerFiles others = open_other_walker_files(archive_utf8, walkers);
   libpff_error_t* error = nullptr;
   ArchiveFile file;
   Console direct;
@@ -86,9 +88,8 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
   file.mark_open();
   context.mail_number = 1;
   context.console = &direct;
-  const int walkers = choose_walker_count(archive_utf8);
   const ArchiveWalk walked = walkers > 1
-      ? walk_archive_in_parallel(file, archive_utf8, walkers, context)
+      ? walk_archive_in_parallel(file, std::move(others), context)
       : walk_archive(file.get(), context);
   file.release();
 

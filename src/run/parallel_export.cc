@@ -261,13 +261,23 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
   return true;
 }
 
-ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archive_path,
-                                     int walkers, MailExportContext& context) {
-  // The other walkers open the archive in their own threads while the first
-  // starts on file (an open reads the archive's whole index); a walker whose
-  // open fails claims nothing, and the others export its share.
-  std::vector<std::unique_ptr<ArchiveFile>> others;
-  for (int walker = 1; walker < walkers; ++walker) others.push_back(std::make_unique<ArchiveFile>());
+OtherWalkerFiles open_other_walker_files(const std::string& archive_path, int walkers) {
+  OtherWalkerFiles files;
+  for (int walker = 1; walker < walkers; ++walker) {
+    files.push_back(std::async(std::launch::async, [archive_path] {
+      auto file = std::make_unique<ArchiveFile>();
+      libpff_error_t* error = nullptr;
+      open_archive(*file, archive_path.c_str(), &error);
+      discard_error(&error);
+      return file;
+    }));
+  }
+  return files;
+}
+
+ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, OtherWalkerFiles others,
+                                     MailExportContext& context) {
+  const int walkers = static_cast<int>(others.size()) + 1;
   ExportBoard board(walkers);
   std::vector<ArchiveWalk> walked(static_cast<size_t>(walkers));
   auto walk = [&](int walker) {
@@ -278,20 +288,21 @@ ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archi
     own.share = &share;
     std::exception_ptr failure;
     // Carried to the committer, which rethrows it where the walk stopped.
+    std::unique_ptr<ArchiveFile> own_file;
     try {
-      libpff_error_t* error = nullptr;
       if (walker == 0) {
         walked[0] = walk_archive(file.get(), own);
-      } else if (open_archive(*others[static_cast<size_t>(walker - 1)], archive_path.c_str(), &error)) {
-        walk_archive(others[static_cast<size_t>(walker - 1)]->get(), own);
+      } else {
+        own_file = others[static_cast<size_t>(walker - 1)].get();
+        if (own_file->is_open()) walk_archive(own_file->get(), own);
       }
-      discard_error(&error);
     } catch (...) {
       failure = std::current_exception();
     }
     // Freeing a handle's index and item tree takes a while on a large
     // archive; each walker frees its own while the others still work.
-    (walker == 0 ? file : *others[static_cast<size_t>(walker - 1)]).release();
+    if (walker == 0) file.release();
+    own_file.reset();
     board.finish(walker, share.position, failure, console);
   };
   std::vector<std::thread> threads;

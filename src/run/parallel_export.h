@@ -14,7 +14,10 @@
 #define QUILLMAR_RUN_PARALLEL_EXPORT_H_
 
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <libpff.h>
 
@@ -41,16 +44,24 @@ struct WalkShare {
 int choose_walker_count(const std::string& archive_path);
 inline constexpr uint64_t kSmallArchiveBytes = 4 << 20;
 
+// Handles for walkers 1 to walkers - 1, each opened on a thread of its own
+// from this call on, so that their opens (each reads the archive's whole
+// index) overlap with the caller's open of walker 0's. One that cannot be
+// opened stays closed: its walker claims nothing, and the others export its
+// share.
+using OtherWalkerFiles = std::vector<std::future<std::unique_ptr<ArchiveFile>>>;
+OtherWalkerFiles open_other_walker_files(const std::string& archive_path, int walkers);
+
 // For a shared walk: counts the message at index of folder and, when it is
 // this walker's, exports it to the board. False once the run is stopping.
 bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& context);
 
-// Walks the archive with `walkers` walkers, file (open on archive_path)
-// being the first one's; the others open their own, and one that cannot
-// leaves its share to the others. context as for walk_archive; its console
-// must write directly. Rethrows, in walk order, what a walker threw.
-ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, const std::string& archive_path,
-                                     int walkers, MailExportContext& context);
+// Walks the archive with 1 + others.size() walkers, file (open) being the
+// first one's, others (from open_other_walker_files) the rest's. context as
+// for walk_archive; its console must write directly. Rethrows, in walk
+// order, what a walker threw.
+ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, OtherWalkerFiles others,
+                                     MailExportContext& context);
 
 }  // namespace quillmar
 
