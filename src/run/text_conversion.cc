@@ -39,6 +39,19 @@ char* put_utf8(char32_t code_point, char* out) {
   return out;
 }
 
+// Writes the UTF-8 of the UTF-16 unit `unit` at out, `next` being the unit
+// after it (0 when there is none), and returns the end of what it wrote;
+// *pair tells whether the two made one character. An unpaired surrogate
+// becomes U+FFFD.
+char* put_utf16_unit(char32_t unit, char32_t next, char* out, bool* pair) {
+  *pair = is_high_surrogate(unit) && is_low_surrogate(next);
+  if (*pair) return put_utf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), out);
+  if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
+    return put_utf8(kReplacementCharacter, out);
+  }
+  return put_utf8(unit, out);
+}
+
 void append_utf8(char32_t code_point, std::string& out) {
   char bytes[4];
   out.append(bytes, static_cast<size_t>(put_utf8(code_point, bytes) - bytes));
@@ -64,13 +77,11 @@ std::string utf16_to_utf8(std::u16string_view units) {
   out.reserve(units.size());
   for (size_t i = 0; i < units.size();) {
     const char32_t unit = units[i++];
-    if (is_high_surrogate(unit) && i < units.size() && is_low_surrogate(units[i])) {
-      append_utf8(0x10000 + ((unit - 0xD800) << 10) + (units[i++] - 0xDC00), out);
-    } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
-      append_utf8(kReplacementCharacter, out);
-    } else {
-      append_utf8(unit, out);
-    }
+    char bytes[4];
+    bool pair = false;
+    const char* end = put_utf16_unit(unit, i < units.size() ? units[i] : 0, bytes, &pair);
+    if (pair) ++i;
+    out.append(bytes, static_cast<size_t>(end - bytes));
   }
   return out;
 }
@@ -85,6 +96,15 @@ std::string utf16le_bytes_to_utf8(const uint8_t* data, size_t size) {
   // Converted bytes are staged here and appended a piece at a time.
   char staged[1024];
   size_t used = 0;
+  auto make_room = [&](size_t bytes) {
+    if (used + bytes > sizeof staged) {
+      out.append(staged, used);
+      used = 0;
+    }
+  };
+  auto unit_at = [data](size_t k) {
+    return static_cast<char32_t>(data[2 * k] | (data[2 * k + 1] << 8));
+  };
   size_t i = 0;
   while (i < count) {
 #if defined(__SSE2__)
@@ -101,48 +121,29 @@ std::string utf16le_bytes_to_utf8(const uint8_t* data, size_t size) {
       const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
       const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i + 16));
       if ((ascii_mask(low) & ascii_mask(high)) != 0xFFFF) break;
-      if (used + 16 > sizeof staged) {
-        out.append(staged, used);
-        used = 0;
-      }
+      make_room(16);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(staged + used), _mm_packus_epi16(low, high));
       used += 16;
     }
     for (; i + 8 <= count; i += 8) {
       const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
       if (ascii_mask(units) != 0xFFFF) break;
-      if (used + 8 > sizeof staged) {
-        out.append(staged, used);
-        used = 0;
-      }
+      make_room(8);
       _mm_storel_epi64(reinterpret_cast<__m128i*>(staged + used), _mm_packus_epi16(units, units));
       used += 8;
     }
     if (i == count) break;
 #endif
-    const char32_t unit = static_cast<char32_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    ++i;
+    const char32_t unit = unit_at(i++);
     if (unit == 0) break;
-    if (used + 4 > sizeof staged) {
-      out.append(staged, used);
-      used = 0;
-    }
-    char* end = staged + used;
+    make_room(4);
     if (unit < 0x80) {
-      *end++ = static_cast<char>(unit);
-    } else if (is_high_surrogate(unit) && i < count) {
-      const char32_t low = static_cast<char32_t>(data[2 * i] | (data[2 * i + 1] << 8));
-      if (is_low_surrogate(low)) {
-        ++i;
-        end = put_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), end);
-      } else {
-        end = put_utf8(kReplacementCharacter, end);
-      }
-    } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
-      end = put_utf8(kReplacementCharacter, end);
-    } else {
-      end = put_utf8(unit, end);
+      staged[used++] = static_cast<char>(unit);
+      continue;
     }
+    bool pair = false;
+    const char* end = put_utf16_unit(unit, i < count ? unit_at(i) : 0, staged + used, &pair);
+    if (pair) ++i;
     used = static_cast<size_t>(end - staged);
   }
   out.append(staged, used);
