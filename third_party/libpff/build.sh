@@ -8,6 +8,9 @@
 #                 libpff_20180714-3.debian.tar.xz (scripts/fetch-libpff-source.sh)
 #   BUILD_DIR     where to build; receives libpff_patched.o and include/
 #   PATCH...      our patches, applied in order after Debian's
+# environment:
+#   CC                    the C compiler (configure's default when unset)
+#   LIBPFF_EXTRA_CFLAGS   added to the compile and link flags, e.g. sanitizers
 set -euo pipefail
 
 cache=$1 build=$2
@@ -35,7 +38,8 @@ cd "$src"
 # about 290 such allocations per message).
 ./configure --quiet --disable-shared --enable-static --with-pic --disable-nls \
   --without-libiconv-prefix --without-libintl-prefix "${bundled[@]}" \
-  CFLAGS="-O2 -g -fvisibility=hidden -fno-semantic-interposition -fno-optimize-strlen" \
+  CFLAGS="-O2 -g -fvisibility=hidden -fno-semantic-interposition -fno-optimize-strlen ${LIBPFF_EXTRA_CFLAGS:-}" \
+  LDFLAGS="${LIBPFF_EXTRA_CFLAGS:-}" \
   >"$build/configure.log" 2>&1
 # The library and what it bundles, in the package's own order; no tools.
 for dir in include common "${libraries[@]}" libpff; do
