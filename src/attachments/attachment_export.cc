@@ -11,13 +11,11 @@
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
 #include "properties/property_reader.h"
+#include "run/block_damage.h"
 #include "run/libpff_report.h"
 
 namespace quillmar {
 namespace {
-
-// Attachment names are read with flag 0, whatever the other readers pass.
-constexpr uint8_t kAttachmentNameFlags = 0;
 
 struct SplitName {
   std::string stem;
@@ -69,22 +67,24 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& fil
   }
 }
 
-void export_attachment(libpff_item_t* attachment, int32_t number,
-                       const OutputDirectory& directory, NextSuffixes& next_suffix,
-                       Console& console) {
+// Returns the path of the attachment's file, whether or not one was written.
+std::filesystem::path export_attachment(libpff_item_t* attachment, int32_t number,
+                                        const OutputDirectory& directory,
+                                        NextSuffixes& next_suffix, Console& console) {
   const std::string file_name = choose_attachment_file_name(
       directory, read_attachment_name(attachment, number), number, next_suffix);
+  const std::filesystem::path path = directory.path() / file_name;
   libpff_error_t* error = nullptr;
   size64_t size = 0;
   if (libpff_attachment_get_data_size(attachment, &size, &error) != 1) {
     report_libpff_error(console, "Erreur lecture taille de piece jointe", &error);
-    return;
+    return path;
   }
-  if (size == 0) return;
-  const std::filesystem::path path = directory.path() / file_name;
+  if (size == 0) return path;
   NewFile file(directory, file_name);
   copy_attachment_data(attachment, size, file, path, console);
   if (const int failure = file.close()) report_write_failure(console, path, failure);
+  return path;
 }
 
 }  // namespace
@@ -97,8 +97,7 @@ std::string default_attachment_name(int32_t number) {
 
 std::string read_attachment_name(libpff_item_t* attachment, int32_t number) {
   for (uint32_t entry_type : {kEntryAttachLongName, kEntryAttachShortName}) {
-    if (std::optional<std::string> name =
-            try_read_utf8_property(attachment, entry_type, kAttachmentNameFlags)) {
+    if (std::optional<std::string> name = try_read_text_property(attachment, entry_type)) {
       return *name;
     }
   }
@@ -123,7 +122,7 @@ std::string choose_attachment_file_name(const OutputDirectory& directory,
 }
 
 void export_attachments(libpff_item_t* message, const OutputDirectory& message_dir,
-                        Console& console) {
+                        Console& console, BlockDamage& damage_told) {
   libpff_error_t* error = nullptr;
   int count = 0;
   if (libpff_message_get_number_of_attachments(message, &count, &error) != 1) {
@@ -143,7 +142,10 @@ void export_attachments(libpff_item_t* message, const OutputDirectory& message_d
       report_libpff_error(console, "Erreur lecture piece jointe", &error);
       continue;
     }
-    export_attachment(attachment.get(), i + 1, directory, next_suffix, console);
+    const std::filesystem::path path =
+        export_attachment(attachment.get(), i + 1, directory, next_suffix, console);
+    tell_damage(console, take_new_damage(damage_met(attachment.get()), damage_told),
+                path.string());
   }
 }
 

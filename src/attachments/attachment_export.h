@@ -11,6 +11,7 @@
 #include <libpff.h>
 
 #include "message/output_files.h"
+#include "run/block_damage.h"
 #include "run/console.h"
 
 namespace quillmar {
@@ -28,9 +29,11 @@ inline constexpr size_t kMaxFileNameBytes = 255;
 // the size libpff gave, are reported on console with libpff's text,
 // and a failed read leaves the bytes copied so far. A file that cannot be
 // created or written in full is reported with the system's reason and
-// removed.
+// removed. Damage met while reading an attachment, beyond damage_told (which
+// then covers it), is named with the attachment's file, whether written or
+// not; damage met between attachments is left to the caller.
 void export_attachments(libpff_item_t* message, const OutputDirectory& message_dir,
-                        Console& console);
+                        Console& console, BlockDamage& damage_told);
 
 // "piece_jointe_" + number padded to 4 digits + ".bin".
 std::string default_attachment_name(int32_t number);

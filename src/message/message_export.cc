@@ -72,15 +72,18 @@ bool is_empty_message(const MessageFields& fields) {
 }
 
 MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
-                                       const std::filesystem::path& path,
-                                       Console& console, MessageBuffers& buffers) {
+                                       const std::filesystem::path& path, Console& console,
+                                       MessageBuffers& buffers, BlockDamage& damage_told) {
   // Whatever an earlier run or a failed message left there goes first, so
   // that every file is created new and a rerun gives the same tree.
   const OutputDirectory directory = OutputDirectory::create_fresh(path);
   MessageFields fields =
       dump_debug_fields(message, archive_name, directory, console, buffers.dump);
   correct_from_headers(fields);
+  // The message's own damage, outside its attachments' reads.
+  BlockDamage damage = take_new_damage(damage_met(message), damage_told);
   if (is_empty_message(fields)) {
+    tell_damage(console, damage, path.string() + " (message vide, non ecrit)");
     remove_directory_tree(path);
     return MessageOutcome::kEmpty;
   }
@@ -92,12 +95,15 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   format_mail_text(fields, buffers.mail_text);
   if (write_new_file(directory, kMailTextFileName, buffers.mail_text) != 0) {
     console.err("Impossible d'ecrire mail.txt: " + path.string() + "\n");
+    tell_damage(console, damage, path.string());
     return MessageOutcome::kMailTextFailed;
   }
   if (!fields.headers.empty()) {
     write_or_report(directory, kHeadersFileName, fields.headers, console);
   }
-  export_attachments(message, directory, console);
+  export_attachments(message, directory, console, damage_told);
+  damage += take_new_damage(damage_met(message), damage_told);
+  tell_damage(console, damage, path.string());
   // Written last: present, it says this directory's export finished.
   write_or_report(directory, kMailOkFileName, std::string_view(), console);
   return MessageOutcome::kExported;
@@ -117,7 +123,7 @@ bool export_message(libpff_item_t* message, MailExportContext& context) {
       context.output_root / message_directory_name(context.archive_name, context.mail_number);
   return count_message(
       write_message_directory(message, context.archive_name, directory, *context.console,
-                              context.buffers),
+                              context.buffers, context.damage_told),
       directory, context);
 }
 

@@ -39,11 +39,14 @@ enum class MessageOutcome {
 // message is empty, in which case the directory is removed) mail.txt,
 // headers.txt when there are headers, the "pj" attachments and mail.ok last.
 // Losses are reported on console; a failed mail.txt as "Impossible d'ecrire
-// mail.txt: <directory>". Throws filesystem_error when the directory cannot
-// be created or removed. The files' text is built in buffers.
+// mail.txt: <directory>". Damage the message's handle meets beyond
+// damage_told (which then covers it) is named in one line per attachment
+// file and one for the directory (with " (message vide, non ecrit)" for an
+// empty message). Throws filesystem_error when the directory cannot be
+// created or removed. The files' text is built in buffers.
 MessageOutcome write_message_directory(libpff_item_t* message, const std::string& archive_name,
-                                       const std::filesystem::path& path,
-                                       Console& console, MessageBuffers& buffers);
+                                       const std::filesystem::path& path, Console& console,
+                                       MessageBuffers& buffers, BlockDamage& damage_told);
 
 // For an exported message, prints "MAIL n OK -> dir" with n the context's
 // mail number, and advances it. True when exported.

@@ -6,6 +6,7 @@
 
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
+#include "run/text_conversion.h"
 
 namespace quillmar {
 namespace {
@@ -74,6 +75,14 @@ std::string read_body(libpff_item_t* message, SizeFn size_fn, ValueFn value_fn,
   return body.value_or(std::string());
 }
 
+// text without a leading byte-order mark in either order.
+std::string_view without_byte_order_mark(std::string_view text) {
+  for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
+    if (text.compare(0, mark.size(), mark) == 0) return text.substr(mark.size());
+  }
+  return text;
+}
+
 // The text string_entry gives, as a view into set; nothing where it gives
 // nothing.
 std::optional<std::string_view> find_string_entry(const RecordSetValues& set,
@@ -87,11 +96,7 @@ std::optional<std::string_view> find_string_entry(const RecordSetValues& set,
   if (entry->value_type != kValueUnicode || entry->size == 0 || entry->size % 2 != 0) {
     return std::nullopt;
   }
-  const std::string_view text = entry->text;
-  for (std::string_view mark : {kUtf8ByteOrderMark, kUtf8SwappedByteOrderMark}) {
-    if (text.compare(0, mark.size(), mark) == 0) return text.substr(mark.size());
-  }
-  return text;
+  return without_byte_order_mark(entry->text);
 }
 
 }  // namespace
@@ -107,6 +112,21 @@ std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t 
         return libpff_item_get_entry_value_utf8_string(item, set_index, entry_type, buffer,
                                                        size, flags, error);
       });
+}
+
+std::optional<std::string> try_read_text_property(libpff_item_t* item, uint32_t entry_type) {
+  libpff_error_t* error = nullptr;
+  uint32_t value_type = kValueUnicode;
+  uint8_t* data = nullptr;
+  size_t size = 0;
+  const int found = libpff_item_get_entry_value(item, 0, entry_type, &value_type, &data, &size,
+                                                kEntryValueFlags, &error);
+  discard_error(&error);
+  if (found == 1 && data != nullptr) {
+    if (size == 0 || size % 2 != 0) return std::nullopt;
+    return std::string(without_byte_order_mark(utf16le_bytes_to_utf8(data, size)));
+  }
+  return try_read_utf8_property(item, entry_type);
 }
 
 uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type, uint32_t default_value,

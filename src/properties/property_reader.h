@@ -26,6 +26,11 @@ std::optional<std::string> try_read_utf8_property(libpff_item_t* item, uint32_t 
                                                   uint8_t flags = kEntryValueFlags,
                                                   int set_index = 0);
 
+// Entry entry_type of the item's own record set as text: a UTF-16 value
+// decoded from its stored bytes as string_entry decodes them (surrogate
+// pairs mended), any other value as try_read_utf8_property gives it.
+std::optional<std::string> try_read_text_property(libpff_item_t* item, uint32_t entry_type);
+
 // Entry entry_type of record set set_index as a 32-bit value; default_value
 // when missing or unreadable.
 uint32_t read_u32_property(libpff_item_t* item, uint32_t entry_type,

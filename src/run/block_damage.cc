@@ -53,8 +53,7 @@ BlockDamage damage_met(libpff_item_t* item) {
   return read_counts(libpff_item_get_damaged_block_counts, item);
 }
 
-BlockDamage take_new_damage(libpff_item_t* item, BlockDamage& told) {
-  const BlockDamage now = damage_met(item);
+BlockDamage take_new_damage(const BlockDamage& now, BlockDamage& told) {
   const BlockDamage met = now - told;
   told = now;
   return met;

@@ -41,8 +41,9 @@ bool damage_is_visible();
 BlockDamage damage_met_by_file(libpff_file_t* file);
 BlockDamage damage_met(libpff_item_t* item);
 
-// The damage item's handle met since `told`, which then covers it.
-BlockDamage take_new_damage(libpff_item_t* item, BlockDamage& told);
+// What `now`, a reading of a handle, holds beyond `told`, an earlier one,
+// which then becomes now.
+BlockDamage take_new_damage(const BlockDamage& now, BlockDamage& told);
 
 // "Bloc endommage (<kinds>) dans <where>\n", kinds among "somme de
 // controle", "identifiant" and "index", in that order, joined by ", ".

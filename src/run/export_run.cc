@@ -11,6 +11,7 @@
 #include "quillmar_pst.h"
 #include "run/libpff_report.h"
 #include "run/archive_file.h"
+#include "run/block_damage.h"
 #include "run/console.h"
 #include "run/mail_export_context.h"
 #include "run/parallel_export.h"
@@ -86,8 +87,11 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
     return PST_EXPORT_ERR_ARCHIVE_OPEN;
   }
   file.mark_open();
+  context.archive_path = archive_utf8;
   context.mail_number = 1;
   context.console = &direct;
+  tell_damage(direct, take_new_damage(damage_met_by_file(file.get()), context.damage_told),
+              archive_utf8);
   const ArchiveWalk walked = walkers > 1
       ? walk_archive_in_parallel(file, std::move(others), context)
       : walk_archive(file.get(), context);

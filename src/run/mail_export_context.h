@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "run/block_damage.h"
 #include "run/console.h"
 
 namespace quillmar {
@@ -20,6 +21,7 @@ struct MessageBuffers {
 
 struct MailExportContext {
   std::filesystem::path output_root;  // output directory exactly as given
+  std::string archive_path;           // the archive, in UTF-8, as given
   std::string archive_name;           // sanitized archive stem; directory prefix
   int32_t mail_number = 0;            // number of the next message written; 1 once open
   Console* console = nullptr;         // where the run's lines go; set before any walk
@@ -27,6 +29,9 @@ struct MailExportContext {
   // the walk exports every message itself.
   struct WalkShare* share = nullptr;
   MessageBuffers buffers;  // this walker's own
+  // What this walker's libpff handle had met when its last damage line (or
+  // its open) was accounted for: damage beyond it is not named yet.
+  BlockDamage damage_told;
 };
 
 }  // namespace quillmar

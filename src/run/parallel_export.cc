@@ -20,7 +20,9 @@
 #include "message/output_files.h"
 #include "message/text_cleanup.h"
 #include "properties/libpff_handles.h"
+#include "run/block_damage.h"
 #include "run/libpff_report.h"
+#include "walk/folder_walk.h"
 
 namespace quillmar {
 namespace {
@@ -245,9 +247,11 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
         slot.directory =
             context.output_root / temporary_directory_name(context.archive_name, position);
         slot.outcome = write_message_directory(message.get(), context.archive_name,
-                                               slot.directory, slot.console, context.buffers);
+                                               slot.directory, slot.console, context.buffers,
+                                               context.damage_told);
       } else {
         report_libpff_error(slot.console, "Erreur lecture message", &error);
+        tell_folder_damage(folder, context, slot.console);
       }
     } catch (...) {
       slot.failure = std::current_exception();
@@ -294,6 +298,8 @@ ArchiveWalk walk_archive_in_parallel(ArchiveFile& file, OtherWalkerFiles others,
         walked[0] = walk_archive(file.get(), own);
       } else {
         own_file = others[static_cast<size_t>(walker - 1)].get();
+        // What its open met is named once, by the caller's handle.
+        own.damage_told = damage_met_by_file(own_file->get());
         if (own_file->is_open()) walk_archive(own_file->get(), own);
       }
     } catch (...) {

@@ -8,6 +8,7 @@
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
 #include "properties/property_reader.h"
+#include "run/block_damage.h"
 #include "run/libpff_report.h"
 #include "run/parallel_export.h"
 
@@ -29,10 +30,21 @@ std::optional<uint32_t> folder_identifier(libpff_item_t* folder) {
   return identifier;
 }
 
+// Damage met outside any folder or message: opening the archive, its root
+// folder or message store.
+void tell_archive_damage(libpff_file_t* file, MailExportContext& context) {
+  tell_damage(*context.console, take_new_damage(damage_met_by_file(file), context.damage_told),
+              context.archive_path);
+}
+
 void walk_messages(libpff_item_t* folder, MailExportContext& context) {
   libpff_error_t* error = nullptr;
   int count = 0;
-  if (libpff_folder_get_number_of_sub_messages(folder, &count, &error) != 1) {
+  const int counted = libpff_folder_get_number_of_sub_messages(folder, &count, &error);
+  // Every walker reads the folder's contents table here: damage in it is
+  // the folder's, whichever walker exports the messages.
+  tell_folder_damage(folder, context, *context.console);
+  if (counted != 1) {
     report_libpff_error(*context.console, "Erreur lecture nombre de messages", &error);
     return;
   }
@@ -44,6 +56,7 @@ void walk_messages(libpff_item_t* folder, MailExportContext& context) {
     ItemHandle message;
     if (!obtained(libpff_folder_get_sub_message(folder, i, message.out(), &error), message)) {
       report_libpff_error(*context.console, "Erreur lecture message", &error);
+      tell_folder_damage(folder, context, *context.console);
       continue;
     }
     export_message(message.get(), context);
@@ -74,7 +87,9 @@ void enter_sub_folder(libpff_item_t* sub_folder, MailExportContext& context,
 void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderPath& path) {
   libpff_error_t* error = nullptr;
   int count = 0;
-  if (libpff_folder_get_number_of_sub_folders(folder, &count, &error) != 1) {
+  const int counted = libpff_folder_get_number_of_sub_folders(folder, &count, &error);
+  tell_folder_damage(folder, context, *context.console);
+  if (counted != 1) {
     report_libpff_error(*context.console, "Erreur lecture nombre de sous-dossiers", &error);
     return;
   }
@@ -83,6 +98,7 @@ void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderP
     if (!obtained(libpff_folder_get_sub_folder(folder, j, sub_folder.out(), &error),
                   sub_folder)) {
       report_libpff_error(*context.console, "Erreur lecture sous-dossier", &error);
+      tell_folder_damage(folder, context, *context.console);
       continue;
     }
     enter_sub_folder(sub_folder.get(), context, path);
@@ -90,11 +106,20 @@ void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderP
 }
 
 void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPath& path) {
+  tell_folder_damage(folder, context, *context.console);
   walk_messages(folder, context);
   walk_sub_folders(folder, context, path);
 }
 
 }  // namespace
+
+void tell_folder_damage(libpff_item_t* folder, MailExportContext& context, Console& console) {
+  const BlockDamage met = take_new_damage(damage_met(folder), context.damage_told);
+  if (met.any()) {
+    tell_damage(console, met,
+                "le dossier id=" + std::to_string(folder_identifier(folder).value_or(0)));
+  }
+}
 
 void walk_folder(libpff_item_t* folder, MailExportContext& context) {
   FolderPath path{folder_identifier(folder).value_or(0)};
@@ -105,6 +130,7 @@ void walk_folder_by_identifier(libpff_file_t* file, libpff_item_t* store,
                                uint32_t entry_type, const char* label,
                                MailExportContext& context) {
   const uint32_t identifier = read_u32_property(store, entry_type, 0);
+  tell_archive_damage(file, context);
   context.console->out(std::string(label) + " id=" + std::to_string(identifier) + "\n");
   if (identifier == 0) return;
 
@@ -113,6 +139,7 @@ void walk_folder_by_identifier(libpff_file_t* file, libpff_item_t* store,
   if (!obtained(libpff_file_get_item_by_identifier(file, identifier, folder.out(), &error),
                 folder)) {
     report_libpff_error(*context.console, "Impossible d'ouvrir dossier par identifiant", &error);
+    tell_archive_damage(file, context);
     return;
   }
   context.console->out(std::string("Parcours ") + label + "\n");
@@ -129,9 +156,12 @@ ArchiveWalk walk_archive(libpff_file_t* file, MailExportContext& context) {
     walk_folder(root.get(), context);
   } else {
     report_libpff_error(*context.console, "Root folder non lisible", &error);
+    tell_archive_damage(file, context);
   }
   ItemHandle store;
-  if (obtained(libpff_file_get_message_store(file, store.out(), &error), store)) {
+  const bool store_read = obtained(libpff_file_get_message_store(file, store.out(), &error), store);
+  tell_archive_damage(file, context);
+  if (store_read) {
     walked.store_read = true;
     context.console->out("Message store OK\n");
     walk_folder_by_identifier(file, store.get(), kEntryFolderIdentifier, "IPM_SUBTREE", context);

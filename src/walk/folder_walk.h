@@ -29,8 +29,14 @@ struct ArchiveWalk {
 // The whole walk of a run: "Parcours root_folder" and the root folder, then
 // "Message store OK" and the folders the store names for IPM_SUBTREE and
 // TOP_OF_PERSONAL_FOLDERS (0x35E0 both). A root folder or store libpff
-// cannot give is reported and skipped.
+// cannot give is reported and skipped. Damage met in a folder's own reads is
+// named with the folder, damage met outside any folder with the archive.
 ArchiveWalk walk_archive(libpff_file_t* file, MailExportContext& context);
+
+// Names, in one line on console's error stream, damage folder's handle has
+// met beyond context.damage_told (which then covers it), as met in "le
+// dossier id=<n>".
+void tell_folder_damage(libpff_item_t* folder, MailExportContext& context, Console& console);
 
 // Reads a folder identifier from entry_type of store (0 when missing),
 // prints "<label> id=<n>", and when it is not 0 opens that item, prints

@@ -42,8 +42,10 @@ TEST_F(AttachmentExportTest, NamesAreSanitizedDefaultedAndMadeUnique) {
       {{{"", "", "1"}, {" . . ", "", "2"}, {"fichier", "", "3"}, {"...", "", "4"}},
        {{"piece_jointe_0001.bin", "1"}, {"piece_jointe_0002.bin", "2"},
         {"piece_jointe_0003.bin", "3"}, {"piece_jointe_0004.bin", "4"}}},
-      {{{"a/b:c?\x01.txt", "", "1"}, {"r\xC3\xA9sum\xC3\xA9.pdf", "", "2"}},
-       {{"a_b_c__.txt", "1"}, {"r\xC3\xA9sum\xC3\xA9.pdf", "2"}}},
+      // U+1F600, stored as a surrogate pair, which libpff's UTF-8 read turns into U+1F201.
+      {{{"a/b:c?\x01.txt", "", "1"}, {"r\xC3\xA9sum\xC3\xA9.pdf", "", "2"},
+        {"e\xF0\x9F\x98\x80.txt", "", "3"}},
+       {{"a_b_c__.txt", "1"}, {"r\xC3\xA9sum\xC3\xA9.pdf", "2"}, {"e\xF0\x9F\x98\x80.txt", "3"}}},
       {{{"long name.docx", "LONGNA~1.DOC", "1"}, {"", "S.TXT", "2"}, {"#", "T.TXT", "3"},
         {"#", "#", "4"}},
        {{"long name.docx", "1"}, {"S.TXT", "2"}, {"T.TXT", "3"}, {"piece_jointe_0004.bin", "4"}}},
