@@ -18,6 +18,7 @@
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
 #include "run/archive_file.h"
+#include "run/block_damage.h"
 #include "run/export_run.h"
 #include "walk/folder_walk.h"
 #include "host_arguments.h"
@@ -25,6 +26,7 @@
 namespace pst2txt {
 namespace {
 
+using quillmar::BlockDamage;
 using quillmar::ItemHandle;
 using quillmar::discard_error;
 using quillmar::obtained;
@@ -47,20 +49,41 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-// Sizes of the regular files in directory (none when it cannot be listed).
-std::vector<uint64_t> file_sizes(const std::string& directory) {
-  std::vector<uint64_t> sizes;
+struct ListedFile {
+  std::string name;
+  uint64_t size = 0;
+};
+
+// The regular files in directory (none when it cannot be listed).
+std::vector<ListedFile> list_files(const std::string& directory) {
+  std::vector<ListedFile> files;
   DIR* listing = opendir(directory.c_str());
-  if (listing == nullptr) return sizes;
+  if (listing == nullptr) return files;
   while (const dirent* entry = readdir(listing)) {
     struct stat info;
     if (fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(info.st_mode)) {
-      sizes.push_back(static_cast<uint64_t>(info.st_size));
+      files.push_back({entry->d_name, static_cast<uint64_t>(info.st_size)});
     }
   }
   closedir(listing);
-  return sizes;
+  return files;
+}
+
+// "<what>: damaged blocks (<kinds>)<where>", kinds among "checksum",
+// "identifier" and "index", in that order.
+std::string damage_text(const BlockDamage& met, const std::string& what,
+                        const std::string& where) {
+  std::string kinds;
+  auto add = [&kinds](uint64_t count, const char* kind) {
+    if (count == 0) return;
+    if (!kinds.empty()) kinds += ", ";
+    kinds += kind;
+  };
+  add(met.data_checksums, "checksum");
+  add(met.data_identifiers, "identifier");
+  add(met.index_checksums, "index");
+  return what + ": damaged blocks (" + kinds + ")" + where;
 }
 
 std::string folder_name(libpff_item_t* folder) {
@@ -86,9 +109,11 @@ class Checker {
   Checker(libpff_file_t* file, std::string archive_name, std::string output_dir,
           bool count_only)
       : file_(file), archive_name_(std::move(archive_name)), output_dir_(std::move(output_dir)),
-        count_only_(count_only) {}
+        count_only_(count_only), read_data_(!count_only && quillmar::damage_is_visible()) {}
 
-  void walk_archive() {
+  // archive: its path, for the lines about damage met outside any folder.
+  void walk_archive(const std::string& archive) {
+    tell_damage(new_damage(), "opening the archive", " in " + archive);
     libpff_error_t* error = nullptr;
     ItemHandle root;
     if (obtained(libpff_file_get_root_folder(file_, root.out(), &error), root)) {
@@ -104,6 +129,7 @@ class Checker {
       identifier = 0;
     }
     discard_error(&error);
+    tell_damage(new_damage(), "the message store", " in " + archive);
     for (int walk = 0; walk < 2 && identifier != 0; ++walk) {
       ItemHandle folder;
       if (obtained(libpff_file_get_item_by_identifier(file_, identifier, folder.out(), &error),
@@ -120,13 +146,45 @@ class Checker {
   Completeness result;
 
  private:
+  // How a message's lines name it, and where its own damage is told to be.
+  struct Checked {
+    std::string name;
+    std::string where;
+  };
+
   void lose(std::string what) { result.missing.push_back(std::move(what)); }
 
+  // What the handle's reads met since the last call.
+  BlockDamage new_damage() {
+    const BlockDamage now = quillmar::damage_met_by_file(file_);
+    const BlockDamage met = now - told_;
+    told_ = now;
+    return met;
+  }
+
+  void tell_damage(const BlockDamage& met, const std::string& what, const std::string& where) {
+    if (met.any()) result.damaged.push_back(damage_text(met, what, where));
+  }
+
+  void insert_damage(size_t at, std::string line) {
+    result.damaged.insert(result.damaged.begin() + static_cast<ptrdiff_t>(at), std::move(line));
+  }
+
+  // A folder's own damage: met obtaining it, reading its name and counts
+  // and listing its messages and sub-folders, not inside them. Its line
+  // comes before those of its messages and sub-folders.
   void walk_folder(libpff_item_t* folder, const std::string& label) {
-    path_.push_back(identifier(folder));
-    walk_messages(folder, label);
-    walk_sub_folders(folder, label);
+    BlockDamage own = new_damage();
+    const size_t first_line = result.damaged.size();
+    const uint32_t id = identifier(folder);
+    path_.push_back(id);
+    walk_messages(folder, label, own);
+    walk_sub_folders(folder, label, own);
     path_.pop_back();
+    own += new_damage();
+    if (own.any()) {
+      insert_damage(first_line, damage_text(own, label, " in the folder id=" + std::to_string(id)));
+    }
   }
 
   static uint32_t identifier(libpff_item_t* item) {
@@ -137,7 +195,10 @@ class Checker {
     return value;
   }
 
-  void walk_messages(libpff_item_t* folder, const std::string& label) {
+  // A message's damage is what the reads met from libpff_folder_get_sub_message
+  // to the end of its check, less its attachments' own; its line comes
+  // before theirs.
+  void walk_messages(libpff_item_t* folder, const std::string& label, BlockDamage& own) {
     libpff_error_t* error = nullptr;
     int count = 0;
     if (libpff_folder_get_number_of_sub_messages(folder, &count, &error) != 1) {
@@ -150,18 +211,23 @@ class Checker {
     }
     for (int i = 0; i < count; ++i) {
       ++result.reached;
-      const std::string name = label + ", message " + std::to_string(i + 1);
+      own += new_damage();
+      Checked checked = {label + ", message " + std::to_string(i + 1), ", not written"};
+      const size_t first_line = result.damaged.size();
+      BlockDamage met;
       ItemHandle message;
       if (obtained(libpff_folder_get_sub_message(folder, i, message.out(), &error), message)) {
-        check_message(message.get(), name);
+        checked = check_message(message.get(), checked.name, met);
       } else {
-        lose(name + ": libpff cannot read it");
+        lose(checked.name + ": libpff cannot read it");
       }
       discard_error(&error);
+      met += new_damage();
+      if (met.any()) insert_damage(first_line, damage_text(met, checked.name, checked.where));
     }
   }
 
-  void walk_sub_folders(libpff_item_t* folder, const std::string& label) {
+  void walk_sub_folders(libpff_item_t* folder, const std::string& label, BlockDamage& own) {
     libpff_error_t* error = nullptr;
     int count = 0;
     if (libpff_folder_get_number_of_sub_folders(folder, &count, &error) != 1) {
@@ -169,6 +235,7 @@ class Checker {
       return lose(label + ": its sub-folder count cannot be read");
     }
     for (int j = 0; j < count; ++j) {
+      own += new_damage();
       ItemHandle sub_folder;
       if (!obtained(libpff_folder_get_sub_folder(folder, j, sub_folder.out(), &error),
                     sub_folder)) {
@@ -188,37 +255,49 @@ class Checker {
     }
   }
 
-  void check_message(libpff_item_t* message, const std::string& name) {
+  // Adds to met the damage met before each attachment; the attachments
+  // tell their own.
+  Checked check_message(libpff_item_t* message, const std::string& name, BlockDamage& met) {
     std::string dump;
     quillmar::MessageFields fields =
         quillmar::resolve_message_fields(message, archive_name_, dump);
     quillmar::correct_from_headers(fields);
     if (quillmar::is_empty_message(fields)) {
       ++result.empty;
-      return;
+      return {name, ", found empty"};
     }
     const std::string quoted = name + " (\"" + quillmar::clean_subject(fields.subject) + "\")";
     const std::optional<std::string> directory =
         find_directory(quillmar::format_mail_text(fields));
-    if (!directory) return lose(quoted + ": no directory holds its mail.txt");
+    if (!directory) {
+      lose(quoted + ": no directory holds its mail.txt");
+      return {quoted, ", not written"};
+    }
     const std::string path = output_dir_ + "/" + *directory;
     if (!exists(path + "/" + quillmar::kMailOkFileName)) {
       lose(quoted + ": " + *directory + " has no mail.ok");
     }
-    check_attachments(message, quoted, path + "/" + quillmar::kAttachmentDirName);
+    check_attachments(message, quoted, path + "/" + quillmar::kAttachmentDirName, met);
     ++result.written;
+    return {quoted, " in " + mail_path(*directory)};
   }
 
+  // An attachment's damage is what obtaining it and reading its data met.
+  // libpff reads binary data's blocks when its size is asked, but an OLE
+  // object's only as its data is read: the data is read through, where
+  // libpff counts damage (nothing else needs it).
   void check_attachments(libpff_item_t* message, const std::string& name,
-                         const std::string& directory) {
+                         const std::string& directory, BlockDamage& met) {
     libpff_error_t* error = nullptr;
     int count = 0;
     if (libpff_message_get_number_of_attachments(message, &count, &error) != 1) {
       discard_error(&error);
       return lose(name + ": its attachment count cannot be read");
     }
-    std::vector<uint64_t> on_disk = count > 0 ? file_sizes(directory) : std::vector<uint64_t>();
+    std::vector<ListedFile> on_disk =
+        count > 0 ? list_files(directory) : std::vector<ListedFile>();
     for (int i = 0; i < count; ++i) {
+      met += new_damage();
       const std::string attachment = name + ", attachment " + std::to_string(i + 1);
       ItemHandle item;
       size64_t size = 0;
@@ -229,14 +308,33 @@ class Checker {
         continue;
       }
       if (size == 0) continue;
-      const auto found = std::find(on_disk.begin(), on_disk.end(), size);
+      if (read_data_) read_data(item.get(), size);
+      const BlockDamage read = new_damage();
+      const auto found = std::find_if(on_disk.begin(), on_disk.end(),
+                                      [size](const ListedFile& file) { return file.size == size; });
       if (found == on_disk.end()) {
         lose(attachment + ": no file of " + std::to_string(size) + " bytes in " + directory);
+        tell_damage(read, attachment, ", not written");
         continue;
       }
+      tell_damage(read, attachment, " in " + directory + "/" + found->name);
       on_disk.erase(found);
       ++result.attachments;
     }
+  }
+
+  // Reads size bytes of the attachment's data, or up to a failed read, into
+  // a scratch buffer.
+  void read_data(libpff_item_t* attachment, uint64_t size) {
+    scratch_.resize(1 << 16);
+    libpff_error_t* error = nullptr;
+    for (uint64_t done = 0; done < size;) {
+      const ssize_t got =
+          libpff_attachment_data_read_buffer(attachment, scratch_.data(), scratch_.size(), &error);
+      if (got <= 0) break;
+      done += static_cast<uint64_t>(got);
+    }
+    discard_error(&error);
   }
 
   // The directory holding exactly mail_text: the next number's first, then
@@ -288,6 +386,9 @@ class Checker {
   const std::string archive_name_;
   const std::string output_dir_;
   const bool count_only_;
+  const bool read_data_;        // attachments' data is read to meet its damage
+  BlockDamage told_;            // the handle's damage counts charged to something
+  std::vector<uint8_t> scratch_;
   std::vector<uint32_t> path_;  // identifiers of the folders being walked
   int32_t next_number_ = 1;
   std::unordered_set<std::string> used_;
@@ -308,7 +409,7 @@ Completeness walk(const std::string& archive, const std::string& output_dir, boo
   const std::optional<std::wstring> wide = utf8_to_wide(archive);
   Checker checker(file.get(), quillmar::derive_archive_name(wide.value_or(L"")), output_dir,
                   count_only);
-  checker.walk_archive();
+  checker.walk_archive(archive);
   checker.result.archive_read = true;
   return checker.result;
 }

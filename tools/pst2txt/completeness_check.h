@@ -2,7 +2,8 @@
 // the output directory? The archive is read again through libpff, walked
 // with this file's own walk in the library's order (root folder, then the
 // folder the message store names, twice), and each message is found
-// written, discarded as empty, or missing.
+// written, discarded as empty, or missing; and, where libpff counts them,
+// the messages, attachments and folders whose reads met damaged blocks.
 #ifndef QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
 #define QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
 
@@ -19,8 +20,9 @@ struct Completeness {
   uint64_t empty = 0;            // nothing to show: not written by design
   uint64_t attachments = 0;      // attachment files found with their declared size
   std::vector<std::string> missing;  // one line per loss, in walk order
-
-  bool complete() const { return archive_read && missing.empty(); }
+  // One line per message file, folder or archive opening whose reads met
+  // damaged blocks, in walk order. Never filled on the system's libpff.
+  std::vector<std::string> damaged;
 };
 
 // Messages the walks reach, from the folders' counts alone (no message is
@@ -34,6 +36,11 @@ bool count_reached_messages(const std::string& archive, uint64_t* count);
 // empty attachment is not written). Messages are looked for under their
 // expected number first, then among all directories, each used once, so
 // one lost message does not hide the ones after it.
+// Damage is told apart by where the checker's own reads met it: opening
+// the archive, a folder's own records, a message's attachment (whose data
+// the checker reads, and which names the file of that size it matched) or
+// the rest of a message (naming its mail.txt). A damaged message still
+// counts as written: the damage only says some of its bytes may be wrong.
 // Independent of the export's code: the walk, the attachment sizes and the
 // file checks. Shared with it: the archive name, the resolution of a
 // message's fields (which also says whether it is empty) and mail.txt's
