@@ -29,28 +29,41 @@ TEST(OutputNames, GivesEachArchiveADistinctDirectoryAndLog) {
   EXPECT_EQ(output_names({"x.pst", "x.log.pst"}), (std::vector<std::string>{"x", "x.log_2"}));
 }
 
-TEST(ExitStatus, MissingIsThreeAndAnyFailureIsOne) {
-  auto outcomes = [](std::vector<Result> results) {
-    std::vector<ArchiveOutcome> list(results.size());
-    for (size_t i = 0; i < results.size(); ++i) list[i].result = results[i];
-    return list;
+TEST(ExitStatus, FailureOverMissingOverDamaged) {
+  const struct { std::vector<Result> results; int expected; } rows[] = {
+      {{}, 0},
+      {{Result::kComplete, Result::kExported}, 0},
+      {{Result::kDamaged, Result::kComplete}, 4},
+      {{Result::kExported, Result::kDamaged}, 4},
+      {{Result::kIncomplete, Result::kComplete}, 3},
+      {{Result::kDamaged, Result::kIncomplete, Result::kDamaged}, 3},
+      {{Result::kIncomplete, Result::kTimedOut}, 1},
+      {{Result::kCrashed, Result::kIncomplete}, 1},
+      {{Result::kDamaged, Result::kFailed}, 1},
   };
-  EXPECT_EQ(exit_status(outcomes({Result::kComplete, Result::kExported})), 0);
-  EXPECT_EQ(exit_status(outcomes({Result::kIncomplete, Result::kComplete})), 3);
-  EXPECT_EQ(exit_status(outcomes({Result::kIncomplete, Result::kTimedOut})), 1);
-  EXPECT_EQ(exit_status(outcomes({Result::kCrashed, Result::kIncomplete})), 1);
-  EXPECT_EQ(exit_status(outcomes({})), 0);
+  for (size_t r = 0; r < std::size(rows); ++r) {
+    std::vector<ArchiveOutcome> outcomes(rows[r].results.size());
+    for (size_t i = 0; i < outcomes.size(); ++i) outcomes[i].result = rows[r].results[i];
+    EXPECT_EQ(exit_status(outcomes), rows[r].expected) << "row " << r;
+  }
 }
 
 TEST(JsonReport, EscapesWhatJsonCannotHoldRaw) {
-  ArchiveOutcome outcome;
-  outcome.archive = "a\"b\\c\n\x01é.pst";
-  outcome.result = Result::kIncomplete;
-  outcome.missing = {"x \"y\""};
-  const std::string json = json_report({outcome});
-  EXPECT_NE(json.find(R"("archive": "a\"b\\c\u000a\u0001é.pst")"), std::string::npos) << json;
-  EXPECT_NE(json.find(R"("result": "incomplete")"), std::string::npos) << json;
-  EXPECT_NE(json.find(R"("missing": ["x \"y\""]})"), std::string::npos) << json;
+  std::vector<ArchiveOutcome> outcomes(2);
+  outcomes[0].archive = "a\"b\\c\n\x01é.pst";
+  outcomes[0].result = Result::kIncomplete;
+  outcomes[0].missing = {"x \"y\""};
+  outcomes[0].damaged = {"d\\1\t", "d2"};
+  outcomes[1].result = Result::kDamaged;
+  const std::string json = json_report(outcomes);
+  const char* expected[] = {
+      R"("archive": "a\"b\\c\u000a\u0001é.pst")",
+      R"("result": "incomplete")",
+      R"("missing": ["x \"y\""], "damaged": ["d\\1\u0009", "d2"]})",
+      R"("result": "damaged")",
+      R"("missing": [], "damaged": []})",
+  };
+  for (const char* part : expected) EXPECT_NE(json.find(part), std::string::npos) << part << json;
 }
 
 }  // namespace pst2txt

@@ -34,10 +34,22 @@ void write_all(int fd, const std::string& bytes) {
   }
 }
 
+// "<key>TEXT\n" per line, line breaks inside TEXT made spaces.
+std::string report_lines(const std::string& key, const std::vector<std::string>& lines) {
+  std::string report;
+  for (std::string line : lines) {
+    for (char& c : line) {
+      if (c == '\n' || c == '\r') c = ' ';
+    }
+    report += key + line + "\n";
+  }
+  return report;
+}
+
 // The child's side: export, check, report lines on report_fd, exit.
 // Report lines: "reached N" (before the export, for progress), "exported R",
 // "checked REACHED WRITTEN EMPTY ATTACHMENTS", then one "missing TEXT" per
-// loss.
+// loss and one "damaged TEXT" per damaged item.
 [[noreturn]] void run_child(const ArchiveJob& job, const JobSettings& settings, int report_fd,
                             bool count_first) {
   signal(SIGPIPE, SIG_DFL);  // the library runs as it would in any host
@@ -65,12 +77,7 @@ void write_all(int fd, const std::string& bytes) {
                " " + std::to_string(found.empty) + " " + std::to_string(found.attachments) +
                "\n";
     }
-    for (std::string line : found.missing) {
-      for (char& c : line) {
-        if (c == '\n' || c == '\r') c = ' ';
-      }
-      report += "missing " + line + "\n";
-    }
+    report += report_lines("missing ", found.missing) + report_lines("damaged ", found.damaged);
     write_all(report_fd, report);
   }
   _exit(0);
@@ -175,6 +182,7 @@ ArchiveOutcome finish(const ArchiveJob& job, const JobSettings& settings, const 
   bool exported = !settings.export_archive;
   while (std::getline(lines, line)) {
     if (line.rfind("missing ", 0) == 0) outcome.missing.push_back(line.substr(8));
+    if (line.rfind("damaged ", 0) == 0) outcome.damaged.push_back(line.substr(8));
     if (line.rfind("exported ", 0) == 0) {
       exported = true;
       outcome.code = std::atoi(line.c_str() + 9);
@@ -197,9 +205,10 @@ ArchiveOutcome finish(const ArchiveJob& job, const JobSettings& settings, const 
     outcome.result = Result::kFailed;
   } else if (!settings.check) {
     outcome.result = Result::kExported;
+  } else if (!outcome.checked || !outcome.missing.empty()) {
+    outcome.result = Result::kIncomplete;
   } else {
-    outcome.result = outcome.checked && outcome.missing.empty() ? Result::kComplete
-                                                                : Result::kIncomplete;
+    outcome.result = outcome.damaged.empty() ? Result::kComplete : Result::kDamaged;
   }
   return outcome;
 }

@@ -13,6 +13,7 @@
 #include "archive_job.h"
 #include "host_arguments.h"
 #include "library_loader.h"
+#include "run/block_damage.h"
 #include "run_summary.h"
 
 namespace {
@@ -25,7 +26,11 @@ void print_usage(FILE* stream) {
                "\n"
                "Exports every message of a PST/OST archive into OUTPUT_DIR, one directory\n"
                "per message, then checks that everything the archive holds was written:\n"
-               "\"complete\", or a list of what is missing and exit status 3.\n"
+               "\"complete\", or a list of what is missing and exit status 3. When nothing\n"
+               "is missing but some of it was read from damaged blocks (a checksum or a\n"
+               "back pointer that does not match, a damaged index page): \"damaged\", a\n"
+               "list of the messages, attachments and folders concerned, and exit status 4.\n"
+               "%s"
                "With -o, exports each ARCHIVE into OUTPUT_ROOT/<its stem> (its console\n"
                "lines into OUTPUT_ROOT/<stem>.log), N at a time (default: one per core),\n"
                "each in a process of its own, and prints a table at the end.\n"
@@ -42,7 +47,11 @@ void print_usage(FILE* stream) {
                "                   loader's search path\n"
                "\n"
                "Exit status: 0 all complete, 1 an export failed, crashed or timed out,\n"
-               "2 usage, 3 something missing.\n");
+               "2 usage, 3 something missing, 4 nothing missing but something damaged.\n",
+               quillmar::damage_is_visible()
+                   ? ""
+                   : "This build reads archives with the system's libpff, which does not count\n"
+                     "damaged blocks: it cannot see them, and \"damaged\" never appears.\n");
 }
 
 // The jobs the options describe; false with error when one cannot run.
@@ -72,28 +81,38 @@ bool plan_jobs(const pst2txt::Options& options, std::vector<pst2txt::ArchiveJob>
   return true;
 }
 
-// One export: its result on standard error. A batch: only what is missing,
-// below the table.
+// heading, then each line below it indented, on standard error.
+void print_list(const std::string& heading, const std::vector<std::string>& lines) {
+  std::fprintf(stderr, "%s\n", heading.c_str());
+  for (const std::string& line : lines) std::fprintf(stderr, "  %s\n", line.c_str());
+}
+
+// One export: its result on standard error, with what is missing and what
+// is damaged. A batch: only those two lists, below the table.
 void print_verdict(const pst2txt::ArchiveOutcome& outcome, bool batch) {
   using pst2txt::Result;
+  const std::string head = "pst2txt: " + (batch ? outcome.archive + ": " : std::string());
+  const std::string damaged = "damaged: " + std::to_string(outcome.damaged.size()) + " damaged";
+  const std::string counts = std::to_string(outcome.written) + " written, " +
+                             std::to_string(outcome.empty) + " empty, " +
+                             std::to_string(outcome.attachments) + " attachments";
   if (!batch) {
     if (outcome.result == Result::kFailed) {
       std::fprintf(stderr, "pst2txt: export failed with code %d\n", outcome.code);
     } else if (outcome.result == Result::kComplete) {
-      std::fprintf(stderr, "pst2txt: complete: %llu written, %llu empty, %llu attachments\n",
-                   static_cast<unsigned long long>(outcome.written),
-                   static_cast<unsigned long long>(outcome.empty),
-                   static_cast<unsigned long long>(outcome.attachments));
+      std::fprintf(stderr, "pst2txt: complete: %s\n", counts.c_str());
+    } else if (outcome.result == Result::kDamaged) {
+      return print_list(head + damaged + ", " + counts, outcome.damaged);
     } else if (outcome.result != Result::kExported && outcome.result != Result::kIncomplete) {
       std::fprintf(stderr, "pst2txt: %s\n", pst2txt::result_text(outcome).c_str());
     }
   }
-  if (outcome.missing.empty() && (outcome.checked || outcome.result != Result::kIncomplete)) {
-    return;
+  if (!outcome.missing.empty() || (!outcome.checked && outcome.result == Result::kIncomplete)) {
+    print_list(head + (outcome.checked ? "incomplete: " : "check not finished: ") +
+                   std::to_string(outcome.missing.size()) + " missing",
+               outcome.missing);
   }
-  std::fprintf(stderr, "pst2txt: %s%s: %zu missing\n", batch ? (outcome.archive + ": ").c_str() : "",
-               outcome.checked ? "incomplete" : "check not finished", outcome.missing.size());
-  for (const std::string& line : outcome.missing) std::fprintf(stderr, "  %s\n", line.c_str());
+  if (!outcome.damaged.empty()) print_list(head + damaged, outcome.damaged);
 }
 
 int run(const pst2txt::Options& options) {

@@ -41,6 +41,12 @@ std::string json_string(const std::string& text) {
   return quoted + "\"";
 }
 
+std::string json_list(const std::vector<std::string>& lines) {
+  std::string list = "[";
+  for (size_t k = 0; k < lines.size(); ++k) list += (k == 0 ? "" : ", ") + json_string(lines[k]);
+  return list + "]";
+}
+
 std::string seconds_text(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", seconds);
@@ -68,6 +74,7 @@ std::string result_text(const ArchiveOutcome& outcome) {
     case Result::kComplete: return "complete";
     case Result::kExported: return "exported";
     case Result::kIncomplete: return "incomplete";
+    case Result::kDamaged: return "damaged";
     case Result::kFailed: return "failed (code " + std::to_string(outcome.code) + ")";
     case Result::kCrashed: return "crashed (signal " + std::to_string(outcome.code) + ")";
     case Result::kTimedOut: return "timed out";
@@ -112,11 +119,9 @@ std::string json_report(const std::vector<ArchiveOutcome>& outcomes) {
             ", \"checked\": " + (o.checked ? "true" : "false") +
             ", \"reached\": " + std::to_string(o.reached) +
             ", \"written\": " + std::to_string(o.written) +
-            ", \"empty\": " + std::to_string(o.empty) + ", \"missing\": [";
-    for (size_t k = 0; k < o.missing.size(); ++k) {
-      json += (k == 0 ? "" : ", ") + json_string(o.missing[k]);
-    }
-    json += "]}";
+            ", \"empty\": " + std::to_string(o.empty) +
+            ", \"missing\": " + json_list(o.missing) +
+            ", \"damaged\": " + json_list(o.damaged) + "}";
   }
   return json + "\n]}\n";
 }
@@ -130,6 +135,9 @@ int exit_status(const std::vector<ArchiveOutcome>& outcomes) {
         break;
       case Result::kIncomplete:
         status = 3;
+        break;
+      case Result::kDamaged:
+        if (status == 0) status = 4;
         break;
       default:
         return 1;

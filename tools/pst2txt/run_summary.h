@@ -14,6 +14,7 @@ enum class Result {
   kComplete,    // exported, and the check found everything
   kExported,    // exported, not checked (--no-check)
   kIncomplete,  // exported or checked, and something is missing
+  kDamaged,     // nothing missing, but some of it was read from damaged blocks
   kFailed,      // the library returned a negative code, or the job could not start
   kCrashed,     // the export's process died of a signal
   kTimedOut,    // killed after --timeout seconds
@@ -33,13 +34,14 @@ struct ArchiveOutcome {
   uint64_t written = 0;          // of those, found written
   uint64_t empty = 0;            // of those, empty (not written by design)
   std::vector<std::string> missing;  // what the check found missing
+  std::vector<std::string> damaged;  // what the check read from damaged blocks
 };
 
 // "1234/20000 messages, 850/s, 21 s left"; without a total (0), the count
 // and the rate only; no rate or estimate before the first second.
 std::string progress_text(uint64_t done, uint64_t total, double elapsed_seconds);
 
-// "complete", "exported", "incomplete", "failed (code -3)",
+// "complete", "exported", "incomplete", "damaged", "failed (code -3)",
 // "crashed (signal 6)" or "timed out".
 std::string result_text(const ArchiveOutcome& outcome);
 
@@ -49,8 +51,9 @@ std::string summary_table(const std::vector<ArchiveOutcome>& outcomes);
 // {"archives": [{...}, ...]} with every field of ArchiveOutcome.
 std::string json_report(const std::vector<ArchiveOutcome>& outcomes);
 
-// 0 when every archive is complete or exported; 3 when the only trouble is
-// something missing; 1 when any failed, crashed or timed out.
+// 1 when any archive failed, crashed or timed out; else 3 when something
+// is missing; else 4 when something was read from damaged blocks; else 0
+// (every archive complete or exported).
 int exit_status(const std::vector<ArchiveOutcome>& outcomes);
 
 // Output directory names for archives: each one's file stem, with "_2",
