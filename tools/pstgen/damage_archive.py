@@ -2,10 +2,12 @@
 """Flips one byte, checksum left as it was, in chosen structures of a Unicode
 archive, as a disk or a copy gone bad would: the last full-size data block
 of a multi-block value (with pstgen's defaults, attachment data), the
-property block of the message with the lowest identifier, the middle leaf
-page of the block index. Prints one line per flip: what, at which offset.
+property block of the message with the lowest identifier, the largest
+contents table of a folder, the middle leaf page of the block index. Prints
+one line per flip: what, at which offset.
 
-usage: damage_archive.py ARCHIVE [--value-data] [--message-block] [--index-leaf]
+usage: damage_archive.py ARCHIVE [--value-data] [--message-block] [--contents-table]
+                         [--index-leaf]
 """
 import struct
 import sys
@@ -15,6 +17,7 @@ ROOT_NBT = 224      # ib of the node B-tree's root page
 ROOT_BBT = 240      # ib of the block B-tree's root page
 FULL_BLOCK = 8176   # most data one block holds
 NID_TYPE_MESSAGE = 0x04
+NID_TYPE_CONTENTS_TABLE = 0x0E
 BID_INTERNAL = 0x02
 
 
@@ -57,13 +60,17 @@ def main(arguments):
         bid = max(b for b, (_, cb) in index.items() if cb == FULL_BLOCK and not b & BID_INTERNAL)
         ib, cb = index[bid]
         flip(data, ib + cb // 2, f'data block bid=0x{bid:x}')
+    nodes = [struct.unpack_from('<QQ', entry)
+             for _, entries in leaves(data, struct.unpack_from('<Q', data, ROOT_NBT)[0])
+             for entry in entries]
     if '--message-block' in wanted:
-        nodes = [struct.unpack_from('<QQ', entry)
-                 for _, entries in leaves(data, struct.unpack_from('<Q', data, ROOT_NBT)[0])
-                 for entry in entries]
         nid, bid = min((n, b) for n, b in nodes if n & 0x1F == NID_TYPE_MESSAGE)
         ib, cb = index[bid]
         flip(data, ib + cb // 2, f'property block of message nid=0x{nid:x}')
+    if '--contents-table' in wanted:
+        cb, nid, bid = max((index[b][1], n, b) for n, b in nodes
+                           if n & 0x1F == NID_TYPE_CONTENTS_TABLE and b in index)
+        flip(data, index[bid][0] + cb // 2, f'contents table nid=0x{nid:x}')
     if '--index-leaf' in wanted:
         pages = leaves(data, struct.unpack_from('<Q', data, ROOT_BBT)[0])
         offset, entries = pages[len(pages) // 2]
