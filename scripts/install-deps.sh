@@ -11,6 +11,7 @@ packages=(
   pff-tools pst-utils
   nodejs npm
   time python3-pypff tzdata parallel
+  clang libclang-rt-dev  # scripts/fuzz.sh: libFuzzer and the sanitizer runtimes
 )
 
 missing=()
