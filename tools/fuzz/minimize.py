@@ -31,10 +31,12 @@ def signature(fuzzer, path):
     text = run.stderr
     if "ERROR: libFuzzer: timeout" in text:
         return ("timeout",)
-    kind = re.search(r"SUMMARY: (\w+): ([\w-]+)", text)
+    kind = ("leak",) if "LeakSanitizer" in text else re.search(r"SUMMARY: (\w+): ([\w-]+)", text)
     frame = next((m.group(1) for m in map(FRAME.match, text.splitlines())
                   if m and not ALLOCATOR.search(m.group(1))), None)
-    return (kind.groups() if kind else ("exit", run.returncode), frame)
+    if isinstance(kind, re.Match):
+        kind = kind.groups()
+    return (kind or ("exit", run.returncode), frame)
 
 
 def main():
