@@ -5,7 +5,8 @@
 # ThreadSanitizer build (libpff instrumented as well) exports a generated
 # archive with several walkers and with one, and the two outputs must be the
 # same. The system's libpff is built against only for the differential test
-# (tests/e2e). Exits non-zero on any failure.
+# (tests/e2e). Last, two minutes of fuzzing (scripts/fuzz.sh) must build and
+# find nothing. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -66,6 +67,12 @@ if cmake --build "$dir" -j "$jobs" --target pst2txt pstgen >"$dir/build.log" 2>&
 else
   tail -n 60 "$dir/build.log"
   echo "== tsan: build failed" >&2
+  status=1
+fi
+# Two minutes of fuzzing (docs/FUZZING.md): the target must build and the
+# run must end without a finding.
+if ! ./scripts/fuzz.sh 120; then
+  echo "== fuzz: smoke run failed" >&2
   status=1
 fi
 exit $status
