@@ -1,6 +1,7 @@
 #include "archive_mutator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <random>
@@ -25,6 +26,35 @@ constexpr uint16_t kFirst64BitVersion = 0x15;     // libpff's reading of wVer
 constexpr uint16_t kFirstWidePageVersion = 0x24;
 constexpr size_t kNodeRootAt = 216;       // BREF of the node B-tree's root page: bid, offset
 constexpr size_t kBlockRootAt = 232;      // BREF of the block B-tree's root page
+constexpr size_t kCryptMethodAt = 513;    // bCryptMethod
+constexpr uint8_t kCryptNone = 0;
+constexpr uint8_t kCryptCompressible = 1;  // a byte substitution of every external data block
+
+// Compressible encoding: the plain value of each stored byte (libpff's table).
+constexpr uint8_t kDecode[256] = {
+    0x47, 0xf1, 0xb4, 0xe6, 0x0b, 0x6a, 0x72, 0x48, 0x85, 0x4e, 0x9e, 0xeb, 0xe2, 0xf8, 0x94, 0x53,
+    0xe0, 0xbb, 0xa0, 0x02, 0xe8, 0x5a, 0x09, 0xab, 0xdb, 0xe3, 0xba, 0xc6, 0x7c, 0xc3, 0x10, 0xdd,
+    0x39, 0x05, 0x96, 0x30, 0xf5, 0x37, 0x60, 0x82, 0x8c, 0xc9, 0x13, 0x4a, 0x6b, 0x1d, 0xf3, 0xfb,
+    0x8f, 0x26, 0x97, 0xca, 0x91, 0x17, 0x01, 0xc4, 0x32, 0x2d, 0x6e, 0x31, 0x95, 0xff, 0xd9, 0x23,
+    0xd1, 0x00, 0x5e, 0x79, 0xdc, 0x44, 0x3b, 0x1a, 0x28, 0xc5, 0x61, 0x57, 0x20, 0x90, 0x3d, 0x83,
+    0xb9, 0x43, 0xbe, 0x67, 0xd2, 0x46, 0x42, 0x76, 0xc0, 0x6d, 0x5b, 0x7e, 0xb2, 0x0f, 0x16, 0x29,
+    0x3c, 0xa9, 0x03, 0x54, 0x0d, 0xda, 0x5d, 0xdf, 0xf6, 0xb7, 0xc7, 0x62, 0xcd, 0x8d, 0x06, 0xd3,
+    0x69, 0x5c, 0x86, 0xd6, 0x14, 0xf7, 0xa5, 0x66, 0x75, 0xac, 0xb1, 0xe9, 0x45, 0x21, 0x70, 0x0c,
+    0x87, 0x9f, 0x74, 0xa4, 0x22, 0x4c, 0x6f, 0xbf, 0x1f, 0x56, 0xaa, 0x2e, 0xb3, 0x78, 0x33, 0x50,
+    0xb0, 0xa3, 0x92, 0xbc, 0xcf, 0x19, 0x1c, 0xa7, 0x63, 0xcb, 0x1e, 0x4d, 0x3e, 0x4b, 0x1b, 0x9b,
+    0x4f, 0xe7, 0xf0, 0xee, 0xad, 0x3a, 0xb5, 0x59, 0x04, 0xea, 0x40, 0x55, 0x25, 0x51, 0xe5, 0x7a,
+    0x89, 0x38, 0x68, 0x52, 0x7b, 0xfc, 0x27, 0xae, 0xd7, 0xbd, 0xfa, 0x07, 0xf4, 0xcc, 0x8e, 0x5f,
+    0xef, 0x35, 0x9c, 0x84, 0x2b, 0x15, 0xd5, 0x77, 0x34, 0x49, 0xb6, 0x12, 0x0a, 0x7f, 0x71, 0x88,
+    0xfd, 0x9d, 0x18, 0x41, 0x7d, 0x93, 0xd8, 0x58, 0x2c, 0xce, 0xfe, 0x24, 0xaf, 0xde, 0xb8, 0x36,
+    0xc8, 0xa1, 0x80, 0xa6, 0x99, 0x98, 0xa8, 0x2f, 0x0e, 0x81, 0x65, 0x73, 0xe4, 0xc2, 0xa2, 0x8a,
+    0xd4, 0xe1, 0x11, 0xd0, 0x08, 0x8b, 0x2a, 0xf2, 0xed, 0x9a, 0x64, 0x3f, 0xc1, 0x6c, 0xf9, 0xec};
+
+constexpr std::array<uint8_t, 256> make_encode() {
+  std::array<uint8_t, 256> encode{};
+  for (size_t stored = 0; stored < 256; ++stored) encode[kDecode[stored]] = static_cast<uint8_t>(stored);
+  return encode;
+}
+constexpr std::array<uint8_t, 256> kEncode = make_encode();
 
 // Pages and blocks of the two 64-bit variants.
 struct Geometry {
@@ -506,6 +536,14 @@ bool copy_block(uint8_t* data, const ArchiveLayout& layout, Rng& rng) {
   return true;
 }
 
+// Every external data block of data[0, size) through table: encodes or decodes them.
+void recode_blocks(uint8_t* data, size_t size, const ArchiveLayout& layout, const uint8_t* table) {
+  for (const BlockRef& block : layout.blocks) {
+    if ((block.bid & kInternalBid) != 0 || !inside(block.offset, block.size, size)) continue;
+    for (size_t i = block.offset; i < block.offset + block.size; ++i) data[i] = table[data[i]];
+  }
+}
+
 bool mutate_block_bytes(uint8_t* data, const ArchiveLayout& layout, ByteMutator bytes, Rng& rng) {
   const BlockRef* block = pick_block(layout, rng);
   if (block == nullptr || block->size == 0) return false;
@@ -550,9 +588,15 @@ size_t mutate_archive(uint8_t* data, size_t size, size_t max_size, uint32_t seed
   Rng rng(seed);
   ArchiveLayout layout;
   if (!parse_archive(data, size, &layout)) return bytes(data, size, max_size);
+  // An encoded archive's blocks are mutated as plain bytes, then encoded
+  // again; the block list is the one before the mutation, so that every
+  // block decoded is encoded once.
+  const ArchiveLayout before = layout;
+  bool encoded = data[kCryptMethodAt] == kCryptCompressible;
+  if (encoded) recode_blocks(data, size, before, kDecode);
   std::vector<Field> fields;
   bool done = false;
-  switch (rng() % 16) {
+  switch (rng() % 17) {
     case 0: case 1: break;
     case 2: case 3: done = mutate_block_bytes(data, layout, bytes, rng); break;
     case 4:
@@ -567,11 +611,17 @@ size_t mutate_archive(uint8_t* data, size_t size, size_t max_size, uint32_t seed
       break;
     case 14: done = resize_block(data, layout, rng); break;
     case 15: done = copy_block(data, layout, rng); break;
+    case 16:
+      encoded = !encoded;
+      data[kCryptMethodAt] = encoded ? kCryptCompressible : kCryptNone;
+      done = true;
+      break;
     default: done = mutate_block_field(data, size, layout, rng); break;
   }
   // Bytes anywhere, growing the input a little at most: the archive's
   // structures sit at fixed offsets, and bytes past them only slow each run.
   if (!done) size = bytes(data, size, std::min(max_size, size + kMaxGrowth));
+  if (encoded) recode_blocks(data, size, before, kEncode.data());
   if (rng() % kStaleChecksumOneIn != 0) {
     parse_archive(data, size, &layout);  // the header's CRCs even when nothing else parses
     fix_checksums(data, size, layout);

@@ -5,7 +5,10 @@
 // field of one structure (a count, offset, size, identifier, level or type)
 // or a few bytes of one block, then recomputes the checksums of every
 // structure it knows, except in one mutation of eight, which leaves them as
-// they are. ANSI archives and inputs that do not parse get the byte mutator.
+// they are. An archive with compressible encoding is decoded before the
+// mutation and encoded after it, and one mutation in seventeen switches the
+// encoding on or off. ANSI archives and inputs that do not parse get the
+// byte mutator.
 #ifndef QUILLMAR_FUZZ_ARCHIVE_MUTATOR_H_
 #define QUILLMAR_FUZZ_ARCHIVE_MUTATOR_H_
 
