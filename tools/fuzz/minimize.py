@@ -5,7 +5,8 @@ usage: minimize.py FUZZER INPUT OUTPUT
 
 Runs FUZZER (build/fuzz/tools/fuzz/export_fuzzer, built before the fix) on
 INPUT and keeps what identifies the finding: the sanitizer's kind and the
-first stack frame outside the allocator, or a libFuzzer timeout. Then cuts
+first stack frame outside the allocator (with the summary's place for other
+than a leak), or a libFuzzer timeout. Then cuts
 the trailing zero bytes and zeroes the largest runs of bytes it can, from
 4096 down to 64 bytes, keeping each change after which the same finding
 still occurs. libFuzzer's own minimisation erases bytes, which moves every
@@ -31,7 +32,8 @@ def signature(fuzzer, path):
     text = run.stderr
     if "ERROR: libFuzzer: timeout" in text:
         return ("timeout",)
-    kind = ("leak",) if "LeakSanitizer" in text else re.search(r"SUMMARY: (\w+): ([\w-]+)", text)
+    # A leak's summary counts bytes; other summaries name the kind and place.
+    kind = ("leak",) if "LeakSanitizer" in text else re.search(r"SUMMARY: (.*)", text)
     frame = next((m.group(1) for m in map(FRAME.match, text.splitlines())
                   if m and not ALLOCATOR.search(m.group(1))), None)
     if isinstance(kind, re.Match):
