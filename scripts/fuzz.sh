@@ -12,7 +12,8 @@
 #   QUILLMAR_FUZZ_SEED_MAX  the real archives of scripts/fetch-archives.sh are
 #                           seeds when, without their trailing zero bytes,
 #                           they are no larger than this (default 1048576;
-#                           none of them is: each costs 1-3 s per execution)
+#                           none of them is: each costs 1-3 s per execution);
+#                           above 1 MiB it is libFuzzer's -max_len too
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -73,15 +74,18 @@ store-folder-id    --messages 2 --folders 2 --store-folder-identifier
 many-recipients    --messages 2 --folders 1 --max-recipients 14
 contents-subnode   --messages 60 --folders 1 --body-size 20 --seed 4
 EOF
+seed_max=${QUILLMAR_FUZZ_SEED_MAX:-1048576}
 if archives=$(./scripts/fetch-archives.sh 2>/dev/null); then
   for archive in "$archives"/*.pst "$archives"/*.ost; do
-    trim "$archive" "$seeds/$(basename "$archive")" "${QUILLMAR_FUZZ_SEED_MAX:-1048576}"
+    trim "$archive" "$seeds/$(basename "$archive")" "$seed_max"
   done
 fi
 echo "== fuzz: $(ls "$seeds" | wc -l) seeds ($(du -sk "$seeds" | cut -f1) KiB), $(ls "$corpus" | wc -l) corpus inputs"
 
 options=(-max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1
          -close_fd_mask=2 "-artifact_prefix=$findings/")
+# libFuzzer cuts its inputs to 1 MiB unless told otherwise.
+((seed_max <= 1048576)) || options+=("-max_len=$seed_max")
 # The fixed findings seed the search near the faults they showed.
 regressions=()
 [[ -d tests/fuzz/regressions ]] && regressions=(tests/fuzz/regressions)
