@@ -59,17 +59,23 @@ BlockDamage take_new_damage(const BlockDamage& now, BlockDamage& told) {
   return met;
 }
 
-std::string damage_line(const BlockDamage& met, std::string_view where) {
+std::string damage_kinds(const BlockDamage& met, const char* checksum, const char* identifier,
+                         const char* index) {
   std::string kinds;
-  auto add = [&kinds](bool present, const char* kind) {
-    if (!present) return;
+  auto add = [&kinds](uint64_t count, const char* kind) {
+    if (count == 0) return;
     if (!kinds.empty()) kinds += ", ";
     kinds += kind;
   };
-  add(met.data_checksums != 0, "somme de controle");
-  add(met.data_identifiers != 0, "identifiant");
-  add(met.index_checksums != 0, "index");
-  std::string line = "Bloc endommage (" + kinds + ") dans ";
+  add(met.data_checksums, checksum);
+  add(met.data_identifiers, identifier);
+  add(met.index_checksums, index);
+  return kinds;
+}
+
+std::string damage_line(const BlockDamage& met, std::string_view where) {
+  std::string line = "Bloc endommage (" +
+                     damage_kinds(met, "somme de controle", "identifiant", "index") + ") dans ";
   line += where;
   line += "\n";
   return line;

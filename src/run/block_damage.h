@@ -45,8 +45,13 @@ BlockDamage damage_met(libpff_item_t* item);
 // which then becomes now.
 BlockDamage take_new_damage(const BlockDamage& now, BlockDamage& told);
 
+// The names of the kinds met holds, in the order data checksum, data
+// identifier, index, joined by ", ".
+std::string damage_kinds(const BlockDamage& met, const char* checksum, const char* identifier,
+                         const char* index);
+
 // "Bloc endommage (<kinds>) dans <where>\n", kinds among "somme de
-// controle", "identifiant" and "index", in that order, joined by ", ".
+// controle", "identifiant" and "index".
 std::string damage_line(const BlockDamage& met, std::string_view where);
 
 // Writes damage_line on console's error stream when met holds any damage.

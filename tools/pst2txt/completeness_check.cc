@@ -74,16 +74,8 @@ std::vector<ListedFile> list_files(const std::string& directory) {
 // "identifier" and "index", in that order.
 std::string damage_text(const BlockDamage& met, const std::string& what,
                         const std::string& where) {
-  std::string kinds;
-  auto add = [&kinds](uint64_t count, const char* kind) {
-    if (count == 0) return;
-    if (!kinds.empty()) kinds += ", ";
-    kinds += kind;
-  };
-  add(met.data_checksums, "checksum");
-  add(met.data_identifiers, "identifier");
-  add(met.index_checksums, "index");
-  return what + ": damaged blocks (" + kinds + ")" + where;
+  return what + ": damaged blocks (" +
+         quillmar::damage_kinds(met, "checksum", "identifier", "index") + ")" + where;
 }
 
 std::string folder_name(libpff_item_t* folder) {
@@ -156,10 +148,7 @@ class Checker {
 
   // What the handle's reads met since the last call.
   BlockDamage new_damage() {
-    const BlockDamage now = quillmar::damage_met_by_file(file_);
-    const BlockDamage met = now - told_;
-    told_ = now;
-    return met;
+    return quillmar::take_new_damage(quillmar::damage_met_by_file(file_), told_);
   }
 
   void tell_damage(const BlockDamage& met, const std::string& what, const std::string& where) {
