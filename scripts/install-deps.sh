@@ -12,6 +12,8 @@ packages=(
   nodejs npm
   time python3-pypff tzdata parallel
   clang libclang-rt-dev  # scripts/fuzz.sh: libFuzzer and the sanitizer runtimes
+  # scripts/build-windows.sh: the Windows build and wine to run it
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
 )
 
 missing=()

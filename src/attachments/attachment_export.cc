@@ -57,7 +57,7 @@ void copy_attachment_data(libpff_item_t* attachment, uint64_t size, NewFile& fil
     const ssize_t read = libpff_attachment_data_read_buffer(attachment, buffer.get(),
                                                             wanted, &error);
     if (read < 1) {
-      report_libpff_error(console, ("Lecture de piece jointe interrompue: " + path.string()).c_str(),
+      report_libpff_error(console, ("Lecture de piece jointe interrompue: " + path.u8string()).c_str(),
                           &error);
       return;
     }
@@ -73,7 +73,7 @@ std::filesystem::path export_attachment(libpff_item_t* attachment, int32_t numbe
                                         NextSuffixes& next_suffix, Console& console) {
   const std::string file_name = choose_attachment_file_name(
       directory, read_attachment_name(attachment, number), number, next_suffix);
-  const std::filesystem::path path = directory.path() / file_name;
+  const std::filesystem::path path = directory.path() / std::filesystem::u8path(file_name);
   libpff_error_t* error = nullptr;
   size64_t size = 0;
   if (libpff_attachment_get_data_size(attachment, &size, &error) != 1) {
@@ -145,7 +145,7 @@ void export_attachments(libpff_item_t* message, const OutputDirectory& message_d
     const std::filesystem::path path =
         export_attachment(attachment.get(), i + 1, directory, next_suffix, console);
     tell_damage(console, take_new_damage(damage_met(attachment.get()), damage_told),
-                path.string());
+                path.u8string());
   }
 }
 

@@ -1,14 +1,13 @@
 #include "fields/message_fields.h"
 
-#include <string.h>  // memmem: glibc's is linear in the worst case
-
 #include "message/text_cleanup.h"
+#include "platform/platform.h"
 
 namespace quillmar {
 namespace {
 
 bool contains(const std::string& text, const std::string& part) {
-  return memmem(text.data(), text.size(), part.data(), part.size()) != nullptr;
+  return contains_bytes(text, part);
 }
 
 // Commas become ';'; TAB, LF and CR become blanks; each run of blanks becomes

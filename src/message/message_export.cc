@@ -27,7 +27,7 @@ void replace_if_found(std::string& field, std::string addresses) {
 void write_or_report(const OutputDirectory& directory, const std::string& name,
                      std::string_view bytes, Console& console) {
   if (const int error = write_new_file(directory, name, bytes)) {
-    report_write_failure(console, directory.path() / name, error);
+    report_write_failure(console, directory.path() / std::filesystem::u8path(name), error);
   }
 }
 
@@ -83,7 +83,7 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   // The message's own damage, outside its attachments' reads.
   BlockDamage damage = take_new_damage(damage_met(message), damage_told);
   if (is_empty_message(fields)) {
-    tell_damage(console, damage, path.string() + " (message vide, non ecrit)");
+    tell_damage(console, damage, path.u8string() + " (message vide, non ecrit)");
     remove_directory_tree(path);
     return MessageOutcome::kEmpty;
   }
@@ -94,8 +94,8 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   // is on the console, and the number is not reused.
   format_mail_text(fields, buffers.mail_text);
   if (write_new_file(directory, kMailTextFileName, buffers.mail_text) != 0) {
-    console.err("Impossible d'ecrire mail.txt: " + path.string() + "\n");
-    tell_damage(console, damage, path.string());
+    console.err("Impossible d'ecrire mail.txt: " + path.u8string() + "\n");
+    tell_damage(console, damage, path.u8string());
     return MessageOutcome::kMailTextFailed;
   }
   if (!fields.headers.empty()) {
@@ -103,7 +103,7 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   }
   export_attachments(message, directory, console, damage_told);
   damage += take_new_damage(damage_met(message), damage_told);
-  tell_damage(console, damage, path.string());
+  tell_damage(console, damage, path.u8string());
   // Written last: present, it says this directory's export finished.
   write_or_report(directory, kMailOkFileName, std::string_view(), console);
   return MessageOutcome::kExported;
@@ -113,14 +113,15 @@ bool count_message(MessageOutcome outcome, const std::filesystem::path& director
                    MailExportContext& context) {
   if (outcome != MessageOutcome::kExported) return false;
   context.console->out("MAIL " + std::to_string(context.mail_number) + " OK -> " +
-                       directory.string() + "\n");
+                       directory.u8string() + "\n");
   ++context.mail_number;
   return true;
 }
 
 bool export_message(libpff_item_t* message, MailExportContext& context) {
   const std::filesystem::path directory =
-      context.output_root / message_directory_name(context.archive_name, context.mail_number);
+      context.output_root /
+      std::filesystem::u8path(message_directory_name(context.archive_name, context.mail_number));
   return count_message(
       write_message_directory(message, context.archive_name, directory, *context.console,
                               context.buffers, context.damage_told),

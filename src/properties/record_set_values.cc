@@ -1,6 +1,5 @@
 #include "properties/record_set_values.h"
 
-#include <endian.h>
 
 #include <algorithm>
 #include <cstring>
@@ -77,7 +76,7 @@ RecordEntryValue read_entry(libpff_record_entry_t* entry, ValueBuffer& buffer,
   value.size = size;
   if (size >= 8) {
     std::memcpy(&value.head, bytes, 8);
-    value.head = le64toh(value.head);
+    if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__) value.head = __builtin_bswap64(value.head);
   } else {
     for (size_t i = size; i-- > 0;) value.head = value.head << 8 | bytes[i];
   }

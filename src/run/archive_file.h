@@ -2,7 +2,11 @@
 #ifndef QUILLMAR_RUN_ARCHIVE_FILE_H_
 #define QUILLMAR_RUN_ARCHIVE_FILE_H_
 
+#include <filesystem>
+
 #include <libpff.h>
+
+#include "platform/platform.h"
 
 namespace quillmar {
 
@@ -33,9 +37,10 @@ class ArchiveFile {
 
 // Initializes file and opens path read-only. False on failure, with error
 // set by libpff.
-inline bool open_archive(ArchiveFile& file, const char* path, libpff_error_t** error) {
+inline bool open_archive(ArchiveFile& file, const std::filesystem::path& path,
+                         libpff_error_t** error) {
   if (libpff_file_initialize(file.out(), error) != 1) return false;
-  if (libpff_file_open(file.get(), path, libpff_get_access_flags_read(), error) != 1) return false;
+  if (open_libpff_file(file.get(), path, error) != 1) return false;
   file.mark_open();
   return true;
 }

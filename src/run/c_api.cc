@@ -1,8 +1,9 @@
 // The two exported C functions. They convert arguments and call ordinary C++
 // code; nothing else in the library is visible outside the shared object.
 #include <exception>
-#include <iostream>
+#include <string>
 
+#include "platform/platform.h"
 #include "quillmar_pst.h"
 #include "run/export_run.h"
 
@@ -18,13 +19,13 @@ int32_t run_guarded(Fn&& fn) noexcept {
     return fn();
   } catch (const std::exception& e) {
     try {
-      std::cerr << "Exception C++: " << e.what() << "\n";
+      quillmar::write_standard_error(std::string("Exception C++: ") + e.what() + "\n");
     } catch (...) {
     }
     return PST_EXPORT_ERR_STD_EXCEPTION;
   } catch (...) {
     try {
-      std::cerr << "Exception inconnue\n";
+      quillmar::write_standard_error("Exception inconnue\n");
     } catch (...) {
     }
     return PST_EXPORT_ERR_UNKNOWN_EXCEPTION;

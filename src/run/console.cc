@@ -1,10 +1,9 @@
 #include "run/console.h"
 
-#include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "message/text_cleanup.h"
+#include "platform/platform.h"
 
 namespace quillmar {
 namespace {
@@ -13,7 +12,11 @@ namespace {
 constexpr size_t kLibpffMessageBytes = 4096;
 
 void write(bool error, std::string_view bytes) {
-  (error ? std::cerr : std::cout) << bytes;
+  if (error) {
+    write_standard_error(bytes);
+  } else {
+    write_standard_output(bytes);
+  }
 }
 
 }  // namespace
@@ -29,10 +32,7 @@ void Console::put(bool error, std::string_view text) {
 void Console::libpff_error(libpff_error_t* error) {
   if (error == nullptr || mode_ == Mode::kDrop) return;
   if (mode_ == Mode::kDirect) {
-    // std::cerr is unbuffered and synchronised with stdio, so libpff's text
-    // follows what was written before it.
-    std::cerr.flush();
-    libpff_error_fprint(error, stderr);
+    print_libpff_error(error);
     return;
   }
   char text[kLibpffMessageBytes];

@@ -1,12 +1,10 @@
 #include "run/export_run.h"
 
-#include <time.h>
-
 #include <filesystem>
-#include <iostream>
 
 #include "message/output_files.h"
 #include "message/text_cleanup.h"
+#include "platform/platform.h"
 #include "properties/libpff_handles.h"
 #include "quillmar_pst.h"
 #include "run/libpff_report.h"
@@ -49,31 +47,31 @@ std::string derive_archive_name(std::wstring_view pst_path) {
 
 int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
   if (pst_path == nullptr || output_dir == nullptr) {
-    std::cerr << "Erreur: argument null\n";
+    write_standard_error("Erreur: argument null\n");
     return PST_EXPORT_ERR_NULL_ARGUMENT;
   }
   const std::string archive_utf8 = wide_to_utf8(pst_path);
-  const std::filesystem::path archive_path(archive_utf8);
+  const std::filesystem::path archive_path = std::filesystem::u8path(archive_utf8);
   if (!path_exists(archive_path)) {
-    std::cerr << "PST introuvable: " << archive_utf8 << "\n";
+    // The wide stream would lose every narrow line after it on POSIX; the
+    // platform writes the path so that it shows (a console takes UTF-16).
+    write_standard_error("PST introuvable: " + archive_utf8 + "\n");
     return PST_EXPORT_ERR_ARCHIVE_NOT_FOUND;
   }
   // libpff would wait for ever on a pipe; a directory or device is no archive.
-  std::error_code ignored;
-  if (!std::filesystem::is_regular_file(archive_path, ignored)) {
-    std::cerr << "PST illisible, pas un fichier: " << archive_utf8 << "\n";
+  if (!is_plain_file(archive_path)) {
+    write_standard_error("PST illisible, pas un fichier: " + archive_utf8 + "\n");
     return PST_EXPORT_ERR_ARCHIVE_OPEN;
   }
-  // localtime_r reads the time zone as the last tzset left it.
-  tzset();
+  load_time_zone();
   MailExportContext context;
-  context.output_root = std::filesystem::path(wide_to_utf8(output_dir));
+  context.output_root = std::filesystem::u8path(wide_to_utf8(output_dir));
   create_directory_tree(context.output_root);
   context.archive_name = derive_archive_name(pst_path);
 
-  std::cout << "libpff version: " << libpff_get_version() << "\n";
-  const int walkers = choose_walker_count(archive_utf8);
-  OtherWalkerFiles others = open_other_walker_files(archive_utf8, walkers);
+  write_standard_output(std::string("libpff version: ") + libpff_get_version() + "\n");
+  const int walkers = choose_walker_count(archive_path);
+  OtherWalkerFiles others = open_other_walker_files(archive_path, walkers);
   libpff_error_t* error = nullptr;
   ArchiveFile file;
   Console direct;
@@ -81,8 +79,7 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
     report_libpff_error(direct, "Erreur initialize", &error);
     return PST_EXPORT_ERR_LIBPFF_INIT;
   }
-  if (libpff_file_open(file.get(), archive_utf8.c_str(), libpff_get_access_flags_read(),
-                       &error) != 1) {
+  if (open_libpff_file(file.get(), archive_path, &error) != 1) {
     report_libpff_error(direct, "Erreur ouverture PST", &error);
     return PST_EXPORT_ERR_ARCHIVE_OPEN;
   }
@@ -98,9 +95,9 @@ int32_t run_export(const wchar_t* pst_path, const wchar_t* output_dir) {
   file.release();
 
   const int32_t exported = context.mail_number - 1;
-  std::cout << "Termine. Nombre de mails exportes: " << std::to_string(exported) << "\n";
+  write_standard_output("Termine. Nombre de mails exportes: " + std::to_string(exported) + "\n");
   if (!walked.root_read && !walked.store_read) {
-    std::cerr << "Rien n'a pu etre lu dans le PST: " << archive_utf8 << "\n";
+    write_standard_error("Rien n'a pu etre lu dans le PST: " + archive_utf8 + "\n");
     return PST_EXPORT_ERR_ARCHIVE_OPEN;
   }
   return exported;

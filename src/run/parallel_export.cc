@@ -1,6 +1,5 @@
 #include "run/parallel_export.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -63,7 +62,7 @@ std::string temporary_directory_name(const std::string& archive_name, int64_t po
   try {
     std::rethrow_exception(failure);
   } catch (const std::exception& error) {
-    throw std::runtime_error(replace_all(error.what(), temporary.string(), directory.string()));
+    throw std::runtime_error(replace_all(error.what(), temporary.u8string(), directory.u8string()));
   }
 }
 
@@ -179,21 +178,19 @@ class ExportBoard {
   // Gives the message the directory and number a single walker would have.
   static void commit(MessageSlot& slot, MailExportContext& context) {
     const std::filesystem::path directory =
-        context.output_root / message_directory_name(context.archive_name, context.mail_number);
+        context.output_root /
+        std::filesystem::u8path(message_directory_name(context.archive_name, context.mail_number));
     if (slot.read) {
-      std::error_code absent;
-      const bool written = slot.failure
-          ? std::filesystem::symlink_status(slot.directory, absent).type() !=
-                std::filesystem::file_type::not_found
-          : slot.outcome != MessageOutcome::kEmpty;
+      const bool written = slot.failure ? entry_exists(slot.directory)
+                                        : slot.outcome != MessageOutcome::kEmpty;
       if (written) {
         move_directory(slot.directory, directory);
       } else {
         remove_directory_tree(directory);
       }
     }
-    slot.console.replay(std::numeric_limits<int64_t>::max(), slot.directory.string(),
-                        directory.string());
+    slot.console.replay(std::numeric_limits<int64_t>::max(), slot.directory.u8string(),
+                        directory.u8string());
     if (slot.failure) rethrow_with_directory(slot.failure, slot.directory, directory);
     if (slot.read) count_message(slot.outcome, directory, context);
   }
@@ -213,7 +210,7 @@ class ExportBoard {
   int64_t awaited_ = kNothingAwaited;
 };
 
-int choose_walker_count(const std::string& archive_path) {
+int choose_walker_count(const std::filesystem::path& archive_path) {
   if (const char* text = std::getenv("QUILLMAR_THREADS")) {
     char* end = nullptr;
     const long count = std::strtol(text, &end, 10);
@@ -221,12 +218,9 @@ int choose_walker_count(const std::string& archive_path) {
       return static_cast<int>(count);
     }
   }
-  struct stat archive {};
-  if (::stat(archive_path.c_str(), &archive) != 0 ||
-      static_cast<uint64_t>(archive.st_size) < kSmallArchiveBytes) {
-    return 1;
-  }
-  const uint64_t index_bytes = static_cast<uint64_t>(archive.st_size) / kArchiveBytesPerIndexByte;
+  const int64_t archive_bytes = size_of_file(archive_path);
+  if (archive_bytes < 0 || static_cast<uint64_t>(archive_bytes) < kSmallArchiveBytes) return 1;
+  const uint64_t index_bytes = static_cast<uint64_t>(archive_bytes) / kArchiveBytesPerIndexByte;
   const uint64_t affordable = std::max<uint64_t>(1, kWalkerIndexBudget / std::max<uint64_t>(index_bytes, 1));
   const uint64_t cores = std::max(1u, std::thread::hardware_concurrency());
   return static_cast<int>(
@@ -245,7 +239,8 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
       if (obtained(libpff_folder_get_sub_message(folder, index, message.out(), &error), message)) {
         slot.read = true;
         slot.directory =
-            context.output_root / temporary_directory_name(context.archive_name, position);
+            context.output_root /
+            std::filesystem::u8path(temporary_directory_name(context.archive_name, position));
         slot.outcome = write_message_directory(message.get(), context.archive_name,
                                                slot.directory, slot.console, context.buffers,
                                                context.damage_told);
@@ -265,13 +260,14 @@ bool take_shared_message(libpff_item_t* folder, int index, MailExportContext& co
   return true;
 }
 
-OtherWalkerFiles open_other_walker_files(const std::string& archive_path, int walkers) {
+OtherWalkerFiles open_other_walker_files(const std::filesystem::path& archive_path,
+                                        int walkers) {
   OtherWalkerFiles files;
   for (int walker = 1; walker < walkers; ++walker) {
     files.push_back(std::async(std::launch::async, [archive_path] {
       auto file = std::make_unique<ArchiveFile>();
       libpff_error_t* error = nullptr;
-      open_archive(*file, archive_path.c_str(), &error);
+      open_archive(*file, archive_path, &error);
       discard_error(&error);
       return file;
     }));

@@ -41,7 +41,7 @@ struct WalkShare {
 // number of cores, at most 4, and no more than the walkers whose libpff
 // indexes fit in 2 GiB together (about 1/7 of the archive's size each): 1
 // for archives over 14 GiB.
-int choose_walker_count(const std::string& archive_path);
+int choose_walker_count(const std::filesystem::path& archive_path);
 inline constexpr uint64_t kSmallArchiveBytes = 4 << 20;
 
 // Handles for walkers 1 to walkers - 1, each opened on a thread of its own
@@ -50,7 +50,8 @@ inline constexpr uint64_t kSmallArchiveBytes = 4 << 20;
 // opened stays closed: its walker claims nothing, and the others export its
 // share.
 using OtherWalkerFiles = std::vector<std::future<std::unique_ptr<ArchiveFile>>>;
-OtherWalkerFiles open_other_walker_files(const std::string& archive_path, int walkers);
+OtherWalkerFiles open_other_walker_files(const std::filesystem::path& archive_path,
+                                        int walkers);
 
 // For a shared walk: counts the message at index of folder and, when it is
 // this walker's, exports it to the board. False once the run is stopping.

@@ -1,18 +1,14 @@
 #include "scan/value_format.h"
 
-#include <time.h>
-
 #include <utility>
 
+#include "platform/platform.h"
 #include "properties/entry_types.h"
 #include "run/text_conversion.h"
 
 namespace quillmar {
 namespace {
 
-constexpr uint64_t kTicksPerSecond = 10000000;
-// Seconds from 1601-01-01 to 1970-01-01, both 00:00:00 UTC.
-constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 // Text of a time that the host cannot convert to local time.
 constexpr char kUnconvertibleTime[] = "0000-00-00 00:00:00";
 // Minimum length of a UTF-16 reading that makes an untyped value text.
@@ -87,22 +83,19 @@ std::string decode_string8_value(const uint8_t* data, size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-// The local time is found with localtime_r, which reads the host's current
-// time zone (TZ or /etc/localtime) and its rule for that date. Every count
-// below 2^63 (up to the year 30828) fits a 64-bit time_t.
+// The local time is the host's, by the platform's time-zone rules for that
+// date.
 std::string format_filetime(const uint8_t* data, size_t size) {
   if (data == nullptr || size < 8) return std::string();
   uint64_t ticks = read_le(data, 8);
   if (ticks >> 63 != 0) return std::string();
-  int64_t seconds_since_1601 = static_cast<int64_t>(ticks / kTicksPerSecond);
-  time_t unix_time = static_cast<time_t>(seconds_since_1601 - kSecondsFrom1601To1970);
-  struct tm local {};
-  if (localtime_r(&unix_time, &local) == nullptr) return kUnconvertibleTime;
+  CalendarTime local;
+  if (!filetime_to_local_time(ticks, &local)) return kUnconvertibleTime;
   std::string text;
-  append_padded(text, local.tm_year + 1900, 4);
-  for (const auto& [separator, part] : {std::pair<char, int>{'-', local.tm_mon + 1},
-                                        {'-', local.tm_mday}, {' ', local.tm_hour},
-                                        {':', local.tm_min}, {':', local.tm_sec}}) {
+  append_padded(text, local.year, 4);
+  for (const auto& [separator, part] : {std::pair<char, int>{'-', local.month},
+                                        {'-', local.day}, {' ', local.hour},
+                                        {':', local.minute}, {':', local.second}}) {
     text += separator;
     append_padded(text, part, 2);
   }
