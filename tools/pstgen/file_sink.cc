@@ -1,40 +1,13 @@
 #include "file_sink.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
-
 namespace pstgen {
 namespace {
 
 constexpr size_t kBufferLimit = size_t{4} << 20;
 
-[[noreturn]] void fail(const std::string& what, const std::string& path) {
-  throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
-}
-
-void pwrite_all(int fd, std::string_view bytes, uint64_t offset, const std::string& path) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("cannot write", path);
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-    offset += static_cast<uint64_t>(n);
-  }
-}
-
 }  // namespace
 
-FileSink::FileSink(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) fail("cannot create", path);
-  buffer_.reserve(kBufferLimit);
-}
+FileSink::FileSink(const std::string& path) : file_(path) { buffer_.reserve(kBufferLimit); }
 
 FileSink::~FileSink() {
   try {
@@ -60,7 +33,7 @@ void FileSink::write_at(uint64_t offset, std::string_view bytes) {
     return;
   }
   if (tail > flushed_) flush();
-  pwrite_all(fd_, bytes, offset, path_);
+  file_.write_at(offset, bytes);
 }
 
 void FileSink::append(std::string_view bytes) {
@@ -70,23 +43,16 @@ void FileSink::append(std::string_view bytes) {
 }
 
 void FileSink::flush() {
-  pwrite_all(fd_, buffer_, flushed_, path_);
+  file_.write_at(flushed_, buffer_);
   flushed_ += buffer_.size();
   buffer_.clear();
 }
 
 void FileSink::close() {
-  if (fd_ < 0) return;
-  try {
-    flush();
-  } catch (...) {
-    ::close(fd_);
-    fd_ = -1;
-    throw;
-  }
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) fail("cannot close", path_);
+  if (closed_) return;
+  closed_ = true;
+  flush();  // on failure the file is closed by file_'s destructor
+  file_.close();
 }
 
 }  // namespace pstgen

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform.h"
+
 namespace pstgen {
 
 class FileSink {
@@ -33,8 +35,8 @@ class FileSink {
   void append(std::string_view bytes);
   void flush();
 
-  int fd_ = -1;
-  std::string path_;
+  OutputFile file_;
+  bool closed_ = false;
   std::string buffer_;      // bytes from flushed_ to end_
   uint64_t flushed_ = 0;    // file offset of buffer_[0]
   uint64_t end_ = 0;

@@ -1,8 +1,7 @@
 #include "generator.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <vector>
 
@@ -160,8 +159,9 @@ class MessageNids {
 };
 
 uint64_t file_size(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), error);
+  return error ? 0 : static_cast<uint64_t>(size);
 }
 
 }  // namespace

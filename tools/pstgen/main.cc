@@ -7,9 +7,10 @@
 
 #include "cli_options.h"
 #include "generator.h"
+#include "platform.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = pstgen::utf8_arguments(argc, argv);
   pstgen::CliOptions options;
   const std::string error = pstgen::parse_cli(args, options);
   if (!error.empty()) {
