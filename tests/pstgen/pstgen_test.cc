@@ -5,7 +5,6 @@
 // written.
 #include <gtest/gtest.h>
 #include <libpff.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +18,7 @@
 #include "archive.h"
 #include "archive_writer.h"
 #include "bytes.h"
+#include "support/test_platform.h"
 #include "tags.h"
 
 namespace pstgen_test {
@@ -188,7 +188,7 @@ void compare_folder(const Folder& model, libpff_item_t* folder) {
 }
 
 TEST(PstgenArchive, ReadsBackThroughLibpffAsBuilt) {
-  const std::string path = ::testing::TempDir() + "pstgen" + std::to_string(getpid());
+  const std::string path = ::testing::TempDir() + "pstgen" + quillmar_test::ProcessId();
   for (const bool folder_identifier : {false, true}) {
     SCOPED_TRACE(folder_identifier ? "0x35E0 as a folder NID" : "0x35E0 as an entry ID");
     pstgen::Archive a, again;

@@ -28,7 +28,7 @@ TEST_F(ExportTest, WalkersTogetherWriteWhatOneWalkerWrites) {
   // message then prints its file's path and libpff's text, recorded by a
   // walker and replayed.
   for (const char* failing : {"", "libpff_attachment_data_read_buffer"}) {
-    ::setenv("QUILLMAR_THREADS", "1", 1);
+    SetEnvironment("QUILLMAR_THREADS", "1");
     libpff_faults::clear_faults();
     if (failing[0] != '\0') libpff_faults::inject(failing, 0, libpff_faults::Fault::kError);
     std::filesystem::remove_all(output_dir());
@@ -36,7 +36,7 @@ TEST_F(ExportTest, WalkersTogetherWriteWhatOneWalkerWrites) {
     const Tree tree = Snapshot();
     ASSERT_GT(serial.result, 40);
     for (const char* walkers : {"2", "3", "7"}) {
-      ::setenv("QUILLMAR_THREADS", walkers, 1);
+      SetEnvironment("QUILLMAR_THREADS", walkers);
       for (bool over_earlier_tree : {false, true}) {
         SCOPED_TRACE(std::string(failing) + " walkers=" + walkers +
                      (over_earlier_tree ? " rerun" : ""));

@@ -1,12 +1,11 @@
 #include "scan/value_format.h"
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "properties/entry_types.h"
+#include "support/test_platform.h"
 
 using namespace quillmar;
 using namespace std::string_literals;
@@ -53,8 +52,7 @@ TEST(RenderValueText, WritesFiletimesInTheLocalTimeOfTz) {
       {"EST5", 0, "1600-12-31 19:00:00"},
   };
   for (const auto& row : rows) {
-    setenv("TZ", row.zone, 1);
-    tzset();
+    quillmar_test::SetTimeZone(row.zone);
     std::string bytes;
     for (int i = 0; i < 8; ++i) bytes += static_cast<char>(row.ticks >> (8 * i));
     EXPECT_EQ(render(kValueFiletime, bytes), row.expected) << row.zone << ", " << row.ticks;

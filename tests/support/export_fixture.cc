@@ -1,36 +1,28 @@
 #include "support/export_fixture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 
 #include "archive_writer.h"
 #include "quillmar_pst.h"
+#include "support/test_platform.h"
 
 namespace quillmar_test {
 
 namespace fs = std::filesystem;
 
-void SetTimeZone(const char* zone) {
-  setenv("TZ", zone, 1);
-  tzset();
-}
-
 ExportTest::ExportTest() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(info->test_suite_name()) + "_" + info->name();
   std::replace(name.begin(), name.end(), '/', '_');
-  work_ = fs::temp_directory_path() / ("quillmar_" + std::to_string(::getpid()) + "_" + name);
+  work_ = fs::temp_directory_path() / ("quillmar_" + ProcessId() + "_" + name);
   fs::remove_all(work_);
   fs::create_directories(work_);
   libpff_faults::clear_faults();
   SetTimeZone("UTC0");
   // Faults are injected by call number, which only one walker keeps in order.
-  ::setenv("QUILLMAR_THREADS", "1", 1);
+  SetEnvironment("QUILLMAR_THREADS", "1");
 }
 
 ExportTest::~ExportTest() {

@@ -15,6 +15,7 @@
 
 #include "archive.h"
 #include "support/libpff_faults.h"
+#include "support/test_platform.h"
 
 namespace quillmar_test {
 
@@ -27,9 +28,6 @@ struct RunOutput {
   std::string out;  // standard output
   std::string err;  // standard error, libpff's error text included
 };
-
-// Sets TZ and makes the C library read it again.
-void SetTimeZone(const char* zone);
 
 class ExportTest : public ::testing::Test {
  protected:

@@ -1,0 +1,22 @@
+// What the tests need from the operating system beyond standard C++, one
+// implementation per platform (test_platform_posix.cc, _windows.cc).
+#ifndef QUILLMAR_TESTS_SUPPORT_TEST_PLATFORM_H_
+#define QUILLMAR_TESTS_SUPPORT_TEST_PLATFORM_H_
+
+#include <string>
+
+namespace quillmar_test {
+
+// Sets an environment variable of this process, as std::getenv reads it.
+void SetEnvironment(const char* name, const char* value);
+
+// Sets TZ and makes the C library read it again.
+void SetTimeZone(const char* zone);
+
+// This process's id, which keeps apart the scratch names of test processes
+// running at the same time.
+std::string ProcessId();
+
+}  // namespace quillmar_test
+
+#endif  // QUILLMAR_TESTS_SUPPORT_TEST_PLATFORM_H_

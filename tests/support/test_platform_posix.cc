@@ -1,0 +1,19 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "support/test_platform.h"
+
+namespace quillmar_test {
+
+void SetEnvironment(const char* name, const char* value) { ::setenv(name, value, 1); }
+
+void SetTimeZone(const char* zone) {
+  SetEnvironment("TZ", zone);
+  ::tzset();
+}
+
+std::string ProcessId() { return std::to_string(::getpid()); }
+
+}  // namespace quillmar_test
