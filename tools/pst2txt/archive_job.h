@@ -23,6 +23,7 @@ struct ArchiveJob {
 
 struct JobSettings {
   ExportFn export_fn = nullptr;
+  std::string library_path;    // where export_fn was loaded from
   bool export_archive = true;  // false: only check what an earlier export wrote
   bool check = true;           // the completeness check after the export
   int parallel = 1;            // jobs at a time
@@ -37,7 +38,9 @@ struct JobSettings {
 };
 
 // Runs every job and returns their outcomes in the order given.
-// REQUIRES: the calling process has no other threads (it forks).
+// REQUIRES: the calling process has no other threads (on POSIX it forks;
+// on Windows the handles a child inherits are made inheritable only while
+// it starts).
 std::vector<ArchiveOutcome> run_archive_jobs(const std::vector<ArchiveJob>& jobs,
                                              const JobSettings& settings);
 

@@ -1,10 +1,5 @@
 #include "completeness_check.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -22,6 +17,7 @@
 #include "run/export_run.h"
 #include "walk/folder_walk.h"
 #include "host_arguments.h"
+#include "host_platform.h"
 
 namespace pst2txt {
 namespace {
@@ -31,24 +27,6 @@ using quillmar::ItemHandle;
 using quillmar::discard_error;
 using quillmar::obtained;
 
-// Whole content of path; nothing when it cannot be read.
-std::optional<std::string> read_file(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  ssize_t got;
-  while ((got = read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<size_t>(got));
-  close(fd);
-  if (got < 0) return std::nullopt;
-  return content;
-}
-
-bool exists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
-}
-
 struct ListedFile {
   std::string name;
   uint64_t size = 0;
@@ -57,16 +35,11 @@ struct ListedFile {
 // The regular files in directory (none when it cannot be listed).
 std::vector<ListedFile> list_files(const std::string& directory) {
   std::vector<ListedFile> files;
-  DIR* listing = opendir(directory.c_str());
-  if (listing == nullptr) return files;
-  while (const dirent* entry = readdir(listing)) {
-    struct stat info;
-    if (fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode)) {
-      files.push_back({entry->d_name, static_cast<uint64_t>(info.st_size)});
+  for (DirectoryEntry& entry : list_directory(directory)) {
+    if (entry.kind == DirectoryEntry::Kind::kRegular) {
+      files.push_back({std::move(entry.name), entry.size});
     }
   }
-  closedir(listing);
   return files;
 }
 
@@ -355,11 +328,9 @@ class Checker {
 
   void index_directories() {
     indexed_ = true;
-    DIR* listing = opendir(output_dir_.c_str());
-    if (listing == nullptr) return;
     const std::string prefix = archive_name_ + "_";
-    while (const dirent* entry = readdir(listing)) {
-      const std::string name = entry->d_name;
+    for (const DirectoryEntry& entry : list_directory(output_dir_)) {
+      const std::string& name = entry.name;
       if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
           name.find_first_not_of("0123456789", prefix.size()) != std::string::npos) {
         continue;
@@ -368,7 +339,6 @@ class Checker {
         by_hash_[std::hash<std::string>()(*text)].push_back(name);
       }
     }
-    closedir(listing);
   }
 
   libpff_file_t* file_;

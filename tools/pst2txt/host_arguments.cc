@@ -34,7 +34,6 @@ std::optional<double> positive_number(const std::string& text) {
 }  // namespace
 
 std::optional<std::wstring> utf8_to_wide(std::string_view text) {
-  static_assert(sizeof(wchar_t) == 4, "the host passes UTF-32 wchar_t text");
   constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
   std::wstring wide;
   for (size_t i = 0; i < text.size();) {
@@ -50,7 +49,12 @@ std::optional<std::wstring> utf8_to_wide(std::string_view text) {
     if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
       return std::nullopt;
     }
-    wide.push_back(static_cast<wchar_t>(code));
+    if (sizeof(wchar_t) == 2 && code > 0xFFFF) {
+      wide.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
+      wide.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      wide.push_back(static_cast<wchar_t>(code));
+    }
     i += static_cast<size_t>(length);
   }
   return wide;
@@ -125,9 +129,10 @@ std::optional<Options> parse_arguments(const std::vector<std::string>& args,
 bool output_dir_acceptable(const std::string& path, bool force, std::string* reason) {
   if (force) return true;
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) return true;
-  if (!std::filesystem::is_directory(path, error)) return true;  // the library reports it
-  if (std::filesystem::directory_iterator(path, error) == std::filesystem::directory_iterator() &&
+  const std::filesystem::path where = std::filesystem::u8path(path);
+  if (!std::filesystem::exists(where, error)) return true;
+  if (!std::filesystem::is_directory(where, error)) return true;  // the library reports it
+  if (std::filesystem::directory_iterator(where, error) == std::filesystem::directory_iterator() &&
       !error) {
     return true;
   }

@@ -9,8 +9,10 @@
 
 namespace pst2txt {
 
-// Strict UTF-8 decoding into wchar_t code points; nothing for malformed
-// input (overlong forms, surrogates, values above U+10FFFF, cut sequences).
+// Strict UTF-8 decoding into wchar_t text: code points where wchar_t has 32
+// bits, UTF-16 where it has 16 (the library's paths on each platform);
+// nothing for malformed input (overlong forms, surrogates, values above
+// U+10FFFF, cut sequences).
 std::optional<std::wstring> utf8_to_wide(std::string_view text);
 
 struct Options {
@@ -22,7 +24,7 @@ struct Options {
   bool check_only = false;      // check an earlier export, export nothing
   int jobs = 0;                 // archives at a time; 0: one per core
   double timeout_seconds = 0;   // per archive; 0: none
-  std::string library;          // explicit path of QuillmarPST.so, or empty
+  std::string library;          // explicit path of the library, or empty
   std::string report;           // JSON report file, or empty
   std::string output_root;      // batch: each archive into output_root/<stem>
   std::vector<std::string> archives;  // UTF-8 paths; one unless batch

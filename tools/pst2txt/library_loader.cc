@@ -1,30 +1,21 @@
 #include "library_loader.h"
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <vector>
+
+#include "host_platform.h"
 
 namespace pst2txt {
 namespace {
 
-std::string executable_directory() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return std::string();
-  path[length] = '\0';
-  return std::filesystem::path(path).parent_path().string();
-}
-
-void* open_first(const std::string& explicit_path, std::string* error) {
+void* open_first(const std::string& explicit_path, std::string* loaded, std::string* error) {
   std::vector<std::string> candidates;
   if (!explicit_path.empty()) {
     candidates.push_back(explicit_path);
   } else {
-    if (const char* env = std::getenv("QUILLMAR_PST_LIBRARY")) candidates.push_back(env);
+    if (std::optional<std::string> env = environment_variable("QUILLMAR_PST_LIBRARY")) {
+      candidates.push_back(*env);
+    }
     const std::string here = executable_directory();
     if (!here.empty()) {
       candidates.push_back(here + "/" + kLibraryFileName);
@@ -33,10 +24,18 @@ void* open_first(const std::string& explicit_path, std::string* error) {
     candidates.push_back(kLibraryFileName);
   }
   for (const std::string& candidate : candidates) {
-    const bool is_path = candidate.find('/') != std::string::npos;
-    if (is_path && !std::filesystem::exists(candidate) && explicit_path.empty()) continue;
-    if (void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-    *error = dlerror();
+    // A missing file with a directory part is passed over, so that the
+    // error told is the one of a file that exists.
+    const std::filesystem::path path = std::filesystem::u8path(candidate);
+    std::error_code ignored;
+    if (explicit_path.empty() && path.has_parent_path() &&
+        !std::filesystem::exists(path, ignored)) {
+      continue;
+    }
+    if (void* handle = open_library(candidate, error)) {
+      *loaded = candidate;
+      return handle;
+    }
   }
   if (error->empty()) *error = std::string("cannot find ") + kLibraryFileName;
   return nullptr;
@@ -45,10 +44,10 @@ void* open_first(const std::string& explicit_path, std::string* error) {
 }  // namespace
 
 bool load_library(const std::string& explicit_path, LoadedLibrary* library, std::string* error) {
-  void* handle = open_first(explicit_path, error);
+  void* handle = open_first(explicit_path, &library->path, error);
   if (handle == nullptr) return false;
-  library->export_fn = reinterpret_cast<ExportFn>(dlsym(handle, "pst_export_to_txt_w"));
-  library->version_fn = reinterpret_cast<VersionFn>(dlsym(handle, "pst_reader_version"));
+  library->export_fn = reinterpret_cast<ExportFn>(library_symbol(handle, "pst_export_to_txt_w"));
+  library->version_fn = reinterpret_cast<VersionFn>(library_symbol(handle, "pst_reader_version"));
   if (library->export_fn == nullptr || library->version_fn == nullptr) {
     *error = std::string(kLibraryFileName) + " does not export both entry points";
     return false;

@@ -1,8 +1,7 @@
-// pst2txt: exports PST/OST archives with QuillmarPST.so, loaded at run time
-// through its two C entry points the way a host does. Each archive is
-// exported in a child process, then checked for completeness.
-#include <unistd.h>
-
+// pst2txt: exports PST/OST archives with the QuillmarPST library, loaded at
+// run time through its two C entry points the way a host does. Each archive
+// is exported in a child process, then checked for completeness.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,8 @@
 
 #include "archive_job.h"
 #include "host_arguments.h"
+#include "host_platform.h"
+#include "job_process.h"
 #include "library_loader.h"
 #include "run/block_damage.h"
 #include "run_summary.h"
@@ -41,7 +42,8 @@ void print_usage(FILE* stream) {
                "  --check          only check an earlier export into the same directory\n"
                "  --timeout S      stop an archive's export after S seconds\n"
                "  --report FILE    the whole run as JSON\n"
-               "  --library PATH   QuillmarPST.so to load; otherwise $QUILLMAR_PST_LIBRARY,\n"
+               "  --library PATH   " QUILLMAR_LIBRARY_FILE_NAME
+               " to load; otherwise $QUILLMAR_PST_LIBRARY,\n"
                "                   next to this program, ../" QUILLMAR_INSTALL_LIBDIR
                " from it, then the\n"
                "                   loader's search path\n"
@@ -60,7 +62,7 @@ bool plan_jobs(const pst2txt::Options& options, std::vector<pst2txt::ArchiveJob>
   std::vector<std::string> outputs = {options.output_dir};
   if (!options.output_root.empty()) {
     std::error_code ignored;
-    std::filesystem::create_directories(options.output_root, ignored);
+    std::filesystem::create_directories(std::filesystem::u8path(options.output_root), ignored);
     outputs.clear();
     for (const std::string& name : pst2txt::output_names(options.archives)) {
       outputs.push_back(options.output_root + "/" + name);
@@ -98,7 +100,8 @@ void print_verdict(const pst2txt::ArchiveOutcome& outcome, bool batch) {
                              std::to_string(outcome.attachments) + " attachments";
   if (!batch) {
     if (outcome.result == Result::kFailed) {
-      std::fprintf(stderr, "pst2txt: export failed with code %d\n", outcome.code);
+      std::fprintf(stderr, "pst2txt: export failed with code %lld\n",
+                   static_cast<long long>(outcome.code));
     } else if (outcome.result == Result::kComplete) {
       std::fprintf(stderr, "pst2txt: complete: %s\n", counts.c_str());
     } else if (outcome.result == Result::kDamaged) {
@@ -134,13 +137,14 @@ int run(const pst2txt::Options& options) {
   const bool batch = !options.output_root.empty();
   pst2txt::JobSettings settings;
   settings.export_fn = library.export_fn;
+  settings.library_path = library.path;
   settings.export_archive = !options.check_only;
   settings.check = options.check || options.check_only;
   settings.parallel = options.jobs > 0 ? options.jobs
                       : batch ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
                               : 1;
   settings.timeout_seconds = options.timeout_seconds;
-  settings.progress = !options.quiet && isatty(2);
+  settings.progress = !options.quiet && pst2txt::progress_terminal();
   settings.logs = batch;
   settings.measure_output = batch || !options.report.empty();
   const std::vector<pst2txt::ArchiveOutcome> outcomes = pst2txt::run_archive_jobs(jobs, settings);
@@ -149,7 +153,8 @@ int run(const pst2txt::Options& options) {
   std::fflush(stdout);
   for (const pst2txt::ArchiveOutcome& outcome : outcomes) print_verdict(outcome, batch);
   if (!options.report.empty()) {
-    std::ofstream report(options.report, std::ios::binary | std::ios::trunc);
+    std::ofstream report(std::filesystem::u8path(options.report),
+                         std::ios::binary | std::ios::trunc);
     report << pst2txt::json_report(outcomes);
     if (!report.flush()) {
       std::fprintf(stderr, "pst2txt: cannot write %s\n", options.report.c_str());
@@ -162,9 +167,10 @@ int run(const pst2txt::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = pst2txt::program_arguments(argc, argv);
+  if (const std::optional<int> status = pst2txt::run_as_job_child(args)) return *status;
   std::string error;
-  const std::optional<pst2txt::Options> options =
-      pst2txt::parse_arguments(std::vector<std::string>(argv + 1, argv + argc), &error);
+  const std::optional<pst2txt::Options> options = pst2txt::parse_arguments(args, &error);
   if (!options) {
     std::fprintf(stderr, "pst2txt: %s\n", error.c_str());
     print_usage(stderr);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 namespace pst2txt {
@@ -15,9 +16,12 @@ std::string lower(std::string text) {
   return text;
 }
 
+// After the last '/', or the last '\\' too where that separates names.
 std::string file_stem(const std::string& path) {
-  std::string name = path.substr(path.find_last_of('/') == std::string::npos
-                                     ? 0 : path.find_last_of('/') + 1);
+  const std::string separators = {
+      '/', static_cast<char>(std::filesystem::path::preferred_separator)};
+  const size_t last = path.find_last_of(separators);
+  std::string name = path.substr(last == std::string::npos ? 0 : last + 1);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot != 0) name.resize(dot);
   return name.empty() || name == "." || name == ".." ? "archive" : name;
@@ -76,7 +80,7 @@ std::string result_text(const ArchiveOutcome& outcome) {
     case Result::kIncomplete: return "incomplete";
     case Result::kDamaged: return "damaged";
     case Result::kFailed: return "failed (code " + std::to_string(outcome.code) + ")";
-    case Result::kCrashed: return "crashed (signal " + std::to_string(outcome.code) + ")";
+    case Result::kCrashed: return "crashed (" + outcome.crash + ")";
     case Result::kTimedOut: return "timed out";
   }
   return "unknown";

@@ -16,7 +16,7 @@ enum class Result {
   kIncomplete,  // exported or checked, and something is missing
   kDamaged,     // nothing missing, but some of it was read from damaged blocks
   kFailed,      // the library returned a negative code, or the job could not start
-  kCrashed,     // the export's process died of a signal
+  kCrashed,     // the export's process died of a signal or an exception
   kTimedOut,    // killed after --timeout seconds
 };
 
@@ -24,7 +24,8 @@ struct ArchiveOutcome {
   std::string archive;           // as given on the command line
   std::string output_dir;        // where its messages went
   Result result = Result::kFailed;
-  int code = 0;                  // library result, or the signal
+  int64_t code = 0;              // library result, or the signal or exception code
+  std::string crash;             // what ended a crashed export: "signal 6", "exception 0xC0000005"
   uint64_t messages = 0;         // messages the library reports written
   uint64_t attachments = 0;      // files under the message directories' pj/
   uint64_t bytes = 0;            // bytes of every file written
@@ -42,7 +43,7 @@ struct ArchiveOutcome {
 std::string progress_text(uint64_t done, uint64_t total, double elapsed_seconds);
 
 // "complete", "exported", "incomplete", "damaged", "failed (code -3)",
-// "crashed (signal 6)" or "timed out".
+// "crashed (signal 6)", "crashed (exception 0xC0000005)" or "timed out".
 std::string result_text(const ArchiveOutcome& outcome);
 
 // Fixed-width table: archive, result, messages, attachments, bytes, seconds.
