@@ -5,8 +5,10 @@
 # ThreadSanitizer build (libpff instrumented as well) exports a generated
 # archive with several walkers and with one, and the two outputs must be the
 # same. The system's libpff is built against only for the differential test
-# (tests/e2e). Last, two minutes of fuzzing (scripts/fuzz.sh) must build and
-# find nothing. Exits non-zero on any failure.
+# (tests/e2e). Then the Windows build runs its tests under wine and its DLL
+# must write what the Linux library writes. Last, two minutes of fuzzing
+# (scripts/fuzz.sh) must build and find nothing. Exits non-zero on any
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -67,6 +69,25 @@ if cmake --build "$dir" -j "$jobs" --target pst2txt pstgen >"$dir/build.log" 2>&
 else
   tail -n 60 "$dir/build.log"
   echo "== tsan: build failed" >&2
+  status=1
+fi
+# The Windows build (mingw-w64), its tests under wine, and the same exports
+# by the DLL and by the Linux library, compared byte for byte.
+dir=build/windows
+echo "== windows: build"
+if ./scripts/build-windows.sh "$dir" >"build/windows-build.log" 2>&1; then
+  grep -E "warning:" build/windows-build.log || true
+  echo "== windows: tests under wine"
+  if ! ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 900 2>&1 | tail -n 40; then
+    status=1
+  fi
+  echo "== windows: the DLL against the Linux library"
+  if ! python3 tests/e2e/windows_parity_check.py build/release "$dir" "$archives"; then
+    status=1
+  fi
+else
+  tail -n 60 build/windows-build.log
+  echo "== windows: build failed" >&2
   status=1
 fi
 # Two minutes of fuzzing (docs/FUZZING.md): the target must build and the

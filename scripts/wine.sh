@@ -15,4 +15,7 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
 fi
+# A server that outlives each program by a minute: starting one with its
+# services costs seconds, and the tests start hundreds of programs.
+wineserver -p 60 2>/dev/null || true
 exec wine "$@"

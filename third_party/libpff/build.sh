@@ -64,6 +64,9 @@ if [[ $host == *mingw* ]]; then
   # mingw's headers are lower case; libcthreads names a few as Windows SDKs do.
   sed -i -E 's/#include <(Synchapi|Processthreadsapi|Threadpoolapiset)\.h>/#include <\L\1.h>/' \
     libcthreads/*.[ch]
+  # libpff is linked into a DLL whose DllMain is the product's own.
+  sed -i -E 's|^#define HAVE_DLLMAIN[[:space:]]+1|/* no DllMain: linked into the product */|' \
+    common/config_winapi.h
   # Wide file names throughout: without UNICODE libbfio keeps names in the
   # ANSI code page and cannot open a name outside it.
   unicode="-DUNICODE -D_UNICODE"
