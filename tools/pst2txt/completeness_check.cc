@@ -1,6 +1,7 @@
 #include "completeness_check.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 #include "message/message_export.h"
 #include "message/output_files.h"
 #include "message/text_cleanup.h"
+#include "platform/platform.h"
 #include "properties/entry_types.h"
 #include "properties/libpff_handles.h"
 #include "run/archive_file.h"
@@ -358,13 +360,13 @@ class Checker {
 Completeness walk(const std::string& archive, const std::string& output_dir, bool count_only) {
   quillmar::ArchiveFile file;
   libpff_error_t* error = nullptr;
-  if (!quillmar::open_archive(file, archive.c_str(), &error)) {
+  if (!quillmar::open_archive(file, std::filesystem::u8path(archive), &error)) {
     discard_error(&error);
     Completeness unread;
     unread.missing.push_back("libpff cannot open the archive");
     return unread;
   }
-  tzset();
+  quillmar::load_time_zone();
   const std::optional<std::wstring> wide = utf8_to_wide(archive);
   Checker checker(file.get(), quillmar::derive_archive_name(wide.value_or(L"")), output_dir,
                   count_only);
