@@ -88,14 +88,18 @@ std::string result_text(const ArchiveOutcome& outcome) {
 
 std::string summary_table(const std::vector<ArchiveOutcome>& outcomes) {
   size_t width = 7;
-  for (const ArchiveOutcome& outcome : outcomes) width = std::max(width, outcome.archive.size());
+  int result_width = 20;  // wider only for a longer result ("crashed (exception 0x...)")
+  for (const ArchiveOutcome& outcome : outcomes) {
+    width = std::max(width, outcome.archive.size());
+    result_width = std::max(result_width, static_cast<int>(result_text(outcome).size()));
+  }
   std::string table;
   char line[160];
   auto row = [&](const std::string& archive, const char* result, const std::string& messages,
                  const std::string& attachments, const std::string& bytes,
                  const std::string& seconds) {
-    std::snprintf(line, sizeof line, "  %-20s %9s %11s %13s %8s\n", result, messages.c_str(),
-                  attachments.c_str(), bytes.c_str(), seconds.c_str());
+    std::snprintf(line, sizeof line, "  %-*s %9s %11s %13s %8s\n", result_width, result,
+                  messages.c_str(), attachments.c_str(), bytes.c_str(), seconds.c_str());
     table += archive + std::string(width - archive.size(), ' ') + line;
   };
   row("archive", "result", "messages", "attachments", "bytes", "seconds");
