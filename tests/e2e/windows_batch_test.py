@@ -46,7 +46,8 @@ with tempfile.TemporaryDirectory() as work:
                for a in json.load(open(report))["archives"]}
     expect(result.returncode == 1 and results == {
         "good": ("complete", 30), "other": ("complete", 30), "hang": ("timed out", 0),
-        "crash": ("crashed (exception 0xC0000005)", 0)}, f"batch: exit {result.returncode}, {results}")
+        "crash": ("crashed (exception 0xC0000005)", 0)},
+        f"batch: exit {result.returncode}, {results}")
     table = result.stdout.splitlines()  # aligned: every line as long as the others
     expect(len(table) == 5 and len(set(map(len, table))) == 1 and
            "Termine" in open(root + "/other.log").read(), f"batch table and logs: {result.stdout}")

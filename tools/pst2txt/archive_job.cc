@@ -140,8 +140,9 @@ ArchiveOutcome finish(const ArchiveJob& job, const JobSettings& settings, const 
           outcome.attachments;
     }
   }
-  outcome.messages =
-      settings.export_archive ? static_cast<uint64_t>(std::max<int64_t>(outcome.code, 0)) : outcome.written;
+  outcome.messages = settings.export_archive
+                         ? static_cast<uint64_t>(std::max<int64_t>(outcome.code, 0))
+                         : outcome.written;
   if (settings.measure_output) count_output_files(outcome);
   if (run.timed_out) {
     outcome.result = Result::kTimedOut;

@@ -56,7 +56,9 @@ std::optional<std::string> read_file(const std::string& path) {
   std::string content;
   char buffer[65536];
   ssize_t got;
-  while ((got = read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<size_t>(got));
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) {
+    content.append(buffer, static_cast<size_t>(got));
+  }
   close(fd);
   if (got < 0) return std::nullopt;
   return content;
@@ -82,7 +84,8 @@ std::vector<DirectoryEntry> list_directory(const std::string& directory) {
     const Kind kind = S_ISREG(info.st_mode)   ? Kind::kRegular
                       : S_ISDIR(info.st_mode) ? Kind::kDirectory
                                               : Kind::kOther;
-    entries.push_back({name, kind, kind == Kind::kRegular ? static_cast<uint64_t>(info.st_size) : 0});
+    const uint64_t size = kind == Kind::kRegular ? static_cast<uint64_t>(info.st_size) : 0;
+    entries.push_back({name, kind, size});
   }
   closedir(listing);
   return entries;

@@ -14,46 +14,52 @@
 #include "host_platform.h"
 #include "job_process.h"
 #include "library_loader.h"
+#include "platform/platform.h"
 #include "run/block_damage.h"
 #include "run_summary.h"
 
 namespace {
 
-void print_usage(FILE* stream) {
-  std::fprintf(stream,
-               "usage: pst2txt [options] ARCHIVE OUTPUT_DIR\n"
-               "       pst2txt [options] [-j N] [--timeout S] -o OUTPUT_ROOT ARCHIVE...\n"
-               "       pst2txt --version | --help\n"
-               "\n"
-               "Exports every message of a PST/OST archive into OUTPUT_DIR, one directory\n"
-               "per message, then checks that everything the archive holds was written:\n"
-               "\"complete\", or a list of what is missing and exit status 3. When nothing\n"
-               "is missing but some of it was read from damaged blocks (a checksum or a\n"
-               "back pointer that does not match, a damaged index page): \"damaged\", a\n"
-               "list of the messages, attachments and folders concerned, and exit status 4.\n"
-               "%s"
-               "With -o, exports each ARCHIVE into OUTPUT_ROOT/<its stem> (its console\n"
-               "lines into OUTPUT_ROOT/<stem>.log), N at a time (default: one per core),\n"
-               "each in a process of its own, and prints a table at the end.\n"
-               "\n"
-               "  -f, --force      export even into a non-empty directory\n"
-               "  -q, --quiet      no progress line on a terminal\n"
-               "  --no-check       skip the completeness check\n"
-               "  --check          only check an earlier export into the same directory\n"
-               "  --timeout S      stop an archive's export after S seconds\n"
-               "  --report FILE    the whole run as JSON\n"
-               "  --library PATH   " QUILLMAR_LIBRARY_FILE_NAME
-               " to load; otherwise $QUILLMAR_PST_LIBRARY,\n"
-               "                   next to this program, ../" QUILLMAR_INSTALL_LIBDIR
-               " from it, then the\n"
-               "                   loader's search path\n"
-               "\n"
-               "Exit status: 0 all complete, 1 an export failed, crashed or timed out,\n"
-               "2 usage, 3 something missing, 4 nothing missing but something damaged.\n",
-               quillmar::damage_is_visible()
-                   ? ""
-                   : "This build reads archives with the system's libpff, which does not count\n"
-                     "damaged blocks: it cannot see them, and \"damaged\" never appears.\n");
+// This program's own lines, written as the library writes its console text
+// (UTF-16 to a Windows console, so that any name shows).
+void say(const std::string& line) { quillmar::write_standard_output(line + "\n"); }
+void complain(const std::string& line) { quillmar::write_standard_error(line + "\n"); }
+
+void print_usage(bool to_error) {
+  const std::string usage =
+      std::string(
+          "usage: pst2txt [options] ARCHIVE OUTPUT_DIR\n"
+          "       pst2txt [options] [-j N] [--timeout S] -o OUTPUT_ROOT ARCHIVE...\n"
+          "       pst2txt --version | --help\n"
+          "\n"
+          "Exports every message of a PST/OST archive into OUTPUT_DIR, one directory\n"
+          "per message, then checks that everything the archive holds was written:\n"
+          "\"complete\", or a list of what is missing and exit status 3. When nothing\n"
+          "is missing but some of it was read from damaged blocks (a checksum or a\n"
+          "back pointer that does not match, a damaged index page): \"damaged\", a\n"
+          "list of the messages, attachments and folders concerned, and exit status 4.\n") +
+      (quillmar::damage_is_visible()
+           ? ""
+           : "This build reads archives with the system's libpff, which does not count\n"
+             "damaged blocks: it cannot see them, and \"damaged\" never appears.\n") +
+      "With -o, exports each ARCHIVE into OUTPUT_ROOT/<its stem> (its console\n"
+      "lines into OUTPUT_ROOT/<stem>.log), N at a time (default: one per core),\n"
+      "each in a process of its own, and prints a table at the end.\n"
+      "\n"
+      "  -f, --force      export even into a non-empty directory\n"
+      "  -q, --quiet      no progress line on a terminal\n"
+      "  --no-check       skip the completeness check\n"
+      "  --check          only check an earlier export into the same directory\n"
+      "  --timeout S      stop an archive's export after S seconds\n"
+      "  --report FILE    the whole run as JSON\n"
+      "  --library PATH   " QUILLMAR_LIBRARY_FILE_NAME
+      " to load; otherwise $QUILLMAR_PST_LIBRARY,\n"
+      "                   next to this program, ../" QUILLMAR_INSTALL_LIBDIR " from it, then the\n"
+      "                   loader's search path\n"
+      "\n"
+      "Exit status: 0 all complete, 1 an export failed, crashed or timed out,\n"
+      "2 usage, 3 something missing, 4 nothing missing but something damaged.";
+  to_error ? complain(usage) : say(usage);
 }
 
 // The jobs the options describe; false with error when one cannot run.
@@ -85,8 +91,8 @@ bool plan_jobs(const pst2txt::Options& options, std::vector<pst2txt::ArchiveJob>
 
 // heading, then each line below it indented, on standard error.
 void print_list(const std::string& heading, const std::vector<std::string>& lines) {
-  std::fprintf(stderr, "%s\n", heading.c_str());
-  for (const std::string& line : lines) std::fprintf(stderr, "  %s\n", line.c_str());
+  complain(heading);
+  for (const std::string& line : lines) complain("  " + line);
 }
 
 // One export: its result on standard error, with what is missing and what
@@ -100,14 +106,13 @@ void print_verdict(const pst2txt::ArchiveOutcome& outcome, bool batch) {
                              std::to_string(outcome.attachments) + " attachments";
   if (!batch) {
     if (outcome.result == Result::kFailed) {
-      std::fprintf(stderr, "pst2txt: export failed with code %lld\n",
-                   static_cast<long long>(outcome.code));
+      complain("pst2txt: export failed with code " + std::to_string(outcome.code));
     } else if (outcome.result == Result::kComplete) {
-      std::fprintf(stderr, "pst2txt: complete: %s\n", counts.c_str());
+      complain("pst2txt: complete: " + counts);
     } else if (outcome.result == Result::kDamaged) {
       return print_list(head + damaged + ", " + counts, outcome.damaged);
     } else if (outcome.result != Result::kExported && outcome.result != Result::kIncomplete) {
-      std::fprintf(stderr, "pst2txt: %s\n", pst2txt::result_text(outcome).c_str());
+      complain("pst2txt: " + pst2txt::result_text(outcome));
     }
   }
   if (!outcome.missing.empty() || (!outcome.checked && outcome.result == Result::kIncomplete)) {
@@ -122,16 +127,16 @@ int run(const pst2txt::Options& options) {
   pst2txt::LoadedLibrary library;
   std::string error;
   if (!pst2txt::load_library(options.library, &library, &error)) {
-    std::fprintf(stderr, "pst2txt: %s\n", error.c_str());
+    complain("pst2txt: " + error);
     return 2;
   }
   if (options.version) {
-    std::printf("%s\n", library.version_fn());
+    say(library.version_fn());
     return 0;
   }
   std::vector<pst2txt::ArchiveJob> jobs;
   if (!plan_jobs(options, &jobs, &error)) {
-    std::fprintf(stderr, "pst2txt: %s\n", error.c_str());
+    complain("pst2txt: " + error);
     return 2;
   }
   const bool batch = !options.output_root.empty();
@@ -149,7 +154,7 @@ int run(const pst2txt::Options& options) {
   settings.measure_output = batch || !options.report.empty();
   const std::vector<pst2txt::ArchiveOutcome> outcomes = pst2txt::run_archive_jobs(jobs, settings);
 
-  if (batch) std::fputs(pst2txt::summary_table(outcomes).c_str(), stdout);
+  if (batch) quillmar::write_standard_output(pst2txt::summary_table(outcomes));
   std::fflush(stdout);
   for (const pst2txt::ArchiveOutcome& outcome : outcomes) print_verdict(outcome, batch);
   if (!options.report.empty()) {
@@ -157,7 +162,7 @@ int run(const pst2txt::Options& options) {
                          std::ios::binary | std::ios::trunc);
     report << pst2txt::json_report(outcomes);
     if (!report.flush()) {
-      std::fprintf(stderr, "pst2txt: cannot write %s\n", options.report.c_str());
+      complain("pst2txt: cannot write " + options.report);
       return 1;
     }
   }
@@ -172,12 +177,12 @@ int main(int argc, char** argv) {
   std::string error;
   const std::optional<pst2txt::Options> options = pst2txt::parse_arguments(args, &error);
   if (!options) {
-    std::fprintf(stderr, "pst2txt: %s\n", error.c_str());
-    print_usage(stderr);
+    complain("pst2txt: " + error);
+    print_usage(true);
     return 2;
   }
   if (options->help) {
-    print_usage(stdout);
+    print_usage(false);
     return 0;
   }
   return run(*options);
