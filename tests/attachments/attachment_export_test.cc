@@ -24,7 +24,7 @@ std::string Repeat(const std::string& text, int times) {
 class AttachmentExportTest : public ExportTest {
  protected:
   Files Attachments(int number) const {
-    return Snapshot((fs::path(Dir(number)).filename() / "pj").string());
+    return Snapshot((fs::u8path(Dir(number)).filename() / "pj").u8string());
   }
 };
 
@@ -89,7 +89,8 @@ TEST_F(AttachmentExportTest, DataIsCopiedInMebibyteReadsAndFailuresSkipOnlyTheir
   message.add_attachment({"", "", "three"});
   const std::string mib = big.substr(0, 1048576);
   const Files all = {{"piece_jointe_0001.bin", "one"}, {"big.bin", big}, {"piece_jointe_0003.bin", "three"}};
-  const std::string stopped = "Lecture de piece jointe interrompue: " + Dir(1) + "/pj/";
+  const std::string stopped =
+      "Lecture de piece jointe interrompue: " + (fs::u8path(Dir(1)) / "pj" / "").u8string();
   const struct {
     const char* function; int nth; Fault fault; Files files; int reads; std::string err;
   } rows[] = {

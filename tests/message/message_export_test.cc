@@ -39,6 +39,7 @@ TEST_F(MessageExportTest, MailTextHeadersAndFilesOfAMessage) {
       .set_filetime(0x0039, kSubmitTicks)
       .set_unicode(0x007D, headers);
   for (const auto& [zone, time] : {std::pair{"UTC0", "15:09:26"}, {"Europe/Paris", "16:09:26"}}) {
+    if (!CanUseTimeZone(zone)) continue;
     SetEnvironment("TZ", zone);  // without tzset: the run reads TZ as it starts
     fs::remove_all(output_dir());
     const RunOutput run = Export();

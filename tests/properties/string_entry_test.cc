@@ -2,8 +2,10 @@
 // the same entries: on random UTF-16 values and on every string of the real
 // archives, the only difference is libpff's decoding of surrogate pairs,
 // which comes back 0x3FF too low (U+1F600 as U+1F201).
+#include <codecvt>
 #include <cstring>
 #include <filesystem>
+#include <locale>
 #include <optional>
 #include <random>
 #include <string>
@@ -11,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "archive_writer.h"
+#include "platform/platform.h"
 #include "properties/property_reader.h"
-#include "run/text_conversion.h"  // wide_to_utf8
 #include "support/export_fixture.h"
 
 namespace quillmar_test {
@@ -42,7 +44,7 @@ std::string AsLibpffDecodesPairs(const std::string& text) {
     } else {
       char32_t code_point = lead & 0x07;
       for (size_t k = 1; k < 4; ++k) code_point = code_point << 6 | (text[i + k] & 0x3F);
-      out += quillmar::wide_to_utf8(std::wstring(1, static_cast<wchar_t>(code_point - 0x3FF)));
+      out += std::wstring_convert<std::codecvt_utf8<char32_t>, char32_t>().to_bytes(code_point - 0x3FF);
     }
     i += length;
   }
@@ -83,12 +85,12 @@ int CompareStrings(libpff_item_t* item, const std::string& where) {
   return compared;
 }
 
-int CompareArchive(const std::string& path) {
+int CompareArchive(const std::string& path) {  // UTF-8
   libpff_file_t* file = nullptr;
   libpff_item_t* root = nullptr;
   int compared = 0;
   if (libpff_file_initialize(&file, nullptr) == 1 &&
-      libpff_file_open(file, path.c_str(), libpff_get_access_flags_read(), nullptr) == 1 &&
+      quillmar::open_libpff_file(file, std::filesystem::u8path(path), nullptr) == 1 &&
       libpff_file_get_root_folder(file, &root, nullptr) == 1) {
     compared = CompareStrings(root, path);
   }
@@ -121,8 +123,8 @@ TEST_F(ExportTest, StringsReadOnceAgreeWithLibpffExceptForPairs) {
     if (random() % 6 == 0) bytes += 'x';
     AddMail("m").props().set_raw(0x0037001F, bytes);
   }
-  pstgen::write_file(archive_, archive_path().string());
-  EXPECT_GT(CompareArchive(archive_path().string()), 1200);
+  pstgen::write_file(archive_, archive_path().u8string());
+  EXPECT_GT(CompareArchive(archive_path().u8string()), 1200);
 }
 
 TEST(StringEntry, RealArchivesAgreeWithLibpffExceptForPairs) {

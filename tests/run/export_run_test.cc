@@ -18,15 +18,15 @@ using libpff_faults::Fault;
 class ExportRunTest : public ExportTest {};
 
 TEST_F(ExportRunTest, RefusalsTouchNeitherLibpffNorTheOutput) {
-  const std::wstring out = output_dir().wstring();
-  const std::wstring missing = work().wstring() + L"/absent \u00e9.pst", work_path = work().wstring();
+  const std::wstring out = output_dir().wstring(), work_path = work().wstring();
+  const std::wstring missing = work_path + wchar_t{fs::path::preferred_separator} + L"absent \u00e9.pst";
   const struct { const wchar_t *pst, *dir; int32_t result; std::string err; } rows[] = {
       {nullptr, out.c_str(), -10, "Erreur: argument null\n"},
       {L"/tmp/a.pst", nullptr, -10, "Erreur: argument null\n"},
       {missing.c_str(), out.c_str(), -1,
-       "PST introuvable: " + (work() / "absent \xC3\xA9.pst").string() + "\n"},
+       "PST introuvable: " + (work() / fs::u8path("absent \xC3\xA9.pst")).u8string() + "\n"},
       // A directory, pipe or device is no archive; libpff would wait for ever on a pipe.
-      {work_path.c_str(), out.c_str(), -3, "PST illisible, pas un fichier: " + work().string() + "\n"},
+      {work_path.c_str(), out.c_str(), -3, "PST illisible, pas un fichier: " + work().u8string() + "\n"},
   };
   for (const auto& row : rows) {
     const RunOutput run = ExportWith(row.pst, row.dir);
@@ -53,8 +53,8 @@ TEST_F(ExportRunTest, RunLevelFailures) {
   } rows[] = {
       {"libpff_file_initialize", 1, Fault::kError, -2, version,
        "Erreur initialize\nlibpff_file_initialize: invalid file.\n", ""},
-      {"libpff_file_open", 1, Fault::kError, -3, version,
-       "Erreur ouverture PST\nlibpff_file_open: invalid file.\n", ""},
+      {kLibpffOpen, 1, Fault::kError, -3, version,
+       "Erreur ouverture PST\n" + std::string(kLibpffOpen) + ": invalid file.\n", ""},
       {"libpff_file_get_root_folder", 1, Fault::kError, 0, version + store + end + "0\n",
        "Root folder non lisible\nlibpff_file_get_root_folder: invalid file.\n", ""},
       {"libpff_file_get_root_folder", 1, Fault::kNullObject, 0, version + store + end + "0\n",
@@ -89,7 +89,7 @@ TEST_F(ExportRunTest, ArchiveWithNothingReadableGivesMinusThree) {
   EXPECT_EQ(run.out, "libpff version: 20180714\nTermine. Nombre de mails exportes: 0\n");
   EXPECT_EQ(run.err, "Root folder non lisible\nlibpff_file_get_root_folder: invalid file.\n"
                      "Message store non lisible\nlibpff_file_get_message_store: invalid file.\n"
-                     "Rien n'a pu etre lu dans le PST: " + archive_path().string() + "\n");
+                     "Rien n'a pu etre lu dans le PST: " + archive_path().u8string() + "\n");
 }
 
 TEST(DeriveArchiveName, TakesTheSanitizedUtf8StemOfTheLastComponent) {

@@ -1,6 +1,8 @@
 #include "run/text_conversion.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -32,15 +34,20 @@ TEST(Utf16ToUtf8, EncodesEachLengthAndReplacesUnpairedSurrogates) {
   EXPECT_EQ(utf16le_bytes_to_utf8(nullptr, 8), "");
 }
 
+// With 32-bit wchar_t (Linux) each unit is a code point; with 16-bit
+// wchar_t (Windows) the text is UTF-16.
 TEST(WideToUtf8, TakesEachUnitAsACodePointAndReplacesInvalidOnes) {
-  const struct { std::wstring text; std::string utf8; } rows[] = {
+  const bool utf32 = sizeof(wchar_t) == 4;
+  const auto unit = [](long value) { return std::wstring(1, static_cast<wchar_t>(value)); };
+  std::vector<std::pair<std::wstring, std::string>> rows = {
       {L"a\0\u00E9\u0800\uFFFF"s, "a\0\xC3\xA9\xE0\xA0\x80\xEF\xBF\xBF"s},
-      {{0xD7FF, 0xE000, 0x10000, 0x10FFFF},
+      {L"\uD7FF\uE000\U00010000\U0010FFFF",
        "\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
-      {{0xD800}, kFffd}, {{0xDFFF}, kFffd}, {{0x110000}, kFffd}, {{-1}, kFffd},
-      {{0xD83D, 0xDE00}, kFffd + kFffd},  // surrogate pairs mean nothing in UTF-32
+      {unit(0xD800), kFffd}, {unit(0xDFFF), kFffd}, {unit(0xDFFF) + L"a" + unit(0xD800), kFffd + "a" + kFffd},
+      {unit(0xD83D) + unit(0xDE00), utf32 ? kFffd + kFffd : "\xF0\x9F\x98\x80"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(wide_to_utf8(row.text), row.utf8) << testing::PrintToString(row.text);
+  if (utf32) rows.insert(rows.end(), {{unit(0x110000), kFffd}, {unit(-1), kFffd}});
+  for (const auto& [text, utf8] : rows) {
+    EXPECT_EQ(wide_to_utf8(text), utf8) << testing::PrintToString(text);
   }
 }

@@ -52,6 +52,7 @@ TEST(RenderValueText, WritesFiletimesInTheLocalTimeOfTz) {
       {"EST5", 0, "1600-12-31 19:00:00"},
   };
   for (const auto& row : rows) {
+    if (!quillmar_test::CanUseTimeZone(row.zone)) continue;
     quillmar_test::SetTimeZone(row.zone);
     std::string bytes;
     for (int i = 0; i < 8; ++i) bytes += static_cast<char>(row.ticks >> (8 * i));

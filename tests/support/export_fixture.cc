@@ -20,6 +20,7 @@ ExportTest::ExportTest() {
   fs::remove_all(work_);
   fs::create_directories(work_);
   libpff_faults::clear_faults();
+  EXPECT_TRUE(CanUseTimeZone("UTC0")) << "the tests need a process started with TZ=UTC here";
   SetTimeZone("UTC0");
   // Faults are injected by call number, which only one walker keeps in order.
   SetEnvironment("QUILLMAR_THREADS", "1");
@@ -49,7 +50,7 @@ pstgen::Message& ExportTest::AddMail(const std::string& subject, const std::stri
 }
 
 RunOutput ExportTest::Export(const pstgen::Archive& archive) {
-  pstgen::write_file(archive, archive_path().string());
+  pstgen::write_file(archive, archive_path().u8string());
   return ExportWith(archive_path().wstring().c_str(), output_dir().wstring().c_str());
 }
 
@@ -74,19 +75,19 @@ RunOutput ExportTest::ExportWith(const wchar_t* pst_path, const wchar_t* output_
 }
 
 std::string ExportTest::Read(const std::string& relative) const {
-  std::ifstream in(output_dir() / relative, std::ios::binary);
+  std::ifstream in(output_dir() / fs::u8path(relative), std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot read " << relative;
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 Tree ExportTest::Snapshot(const std::string& relative) const {
   Tree tree;
-  const fs::path root = output_dir() / relative;
+  const fs::path root = output_dir() / fs::u8path(relative);
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = entry.path().lexically_relative(root).string();
-    tree[name] = entry.is_symlink()     ? "-> " + fs::read_symlink(entry.path()).string()
+    const std::string name = entry.path().lexically_relative(root).generic_u8string();
+    tree[name] = entry.is_symlink()     ? "-> " + fs::read_symlink(entry.path()).u8string()
                  : entry.is_directory() ? "<dir>"
-                                        : Read((fs::path(relative) / name).string());
+                                        : Read((fs::u8path(relative) / fs::u8path(name)).u8string());
   }
   return tree;
 }
@@ -101,8 +102,8 @@ Names ExportTest::List(const std::string& relative) const {
 
 std::string ExportTest::Subjects() const {
   std::string subjects;
-  for (int number = 1; fs::exists(fs::path(Dir(number)) / "mail.txt"); ++number) {
-    const std::string mail = Read(fs::path(Dir(number)).filename().string() + "/mail.txt");
+  for (int number = 1; fs::exists(fs::u8path(Dir(number)) / "mail.txt"); ++number) {
+    const std::string mail = Read(fs::u8path(Dir(number)).filename().u8string() + "/mail.txt");
     const size_t start = mail.find("\r\n#$tit : ") + 10;
     subjects += (number > 1 ? "," : "") + mail.substr(start, mail.find("\r\n", start) - start);
   }
@@ -112,7 +113,7 @@ std::string ExportTest::Subjects() const {
 std::string ExportTest::Dir(int number) const {
   std::string digits = std::to_string(number);
   digits.insert(0, digits.size() < 8 ? 8 - digits.size() : 0, '0');
-  return (output_dir() / ("Inbox2019_" + digits)).string();
+  return (output_dir() / ("Inbox2019_" + digits)).u8string();
 }
 
 std::string ExportTest::Console(const std::string& walk, int exported) {

@@ -20,7 +20,8 @@
 namespace quillmar_test {
 
 using Names = std::vector<std::string>;
-using Tree = std::map<std::string, std::string>;  // path -> bytes, "<dir>" or "-> target"
+// UTF-8 path with '/' separators -> bytes, "<dir>" or "-> target"
+using Tree = std::map<std::string, std::string>;
 
 // The console output and result of one run.
 struct RunOutput {
@@ -55,6 +56,7 @@ class ExportTest : public ::testing::Test {
   // Runs pst_export_to_txt_w with these arguments, capturing the console.
   RunOutput ExportWith(const wchar_t* pst_path, const wchar_t* output_dir);
 
+  // Paths in and out are UTF-8.
   // Bytes of output_dir()/relative; fails the test when it cannot be read.
   std::string Read(const std::string& relative) const;
   // Everything below output_dir()/relative by its path from there: a file's
@@ -65,7 +67,7 @@ class ExportTest : public ::testing::Test {
   // The subjects in the mail.txt of messages 1, 2, ... up to the first
   // missing directory, joined with ','.
   std::string Subjects() const;
-  // output_dir()/Inbox2019_<number padded to 8 digits>, as text.
+  // output_dir()/Inbox2019_<number padded to 8 digits>, as UTF-8 text.
   std::string Dir(int number) const;
   // The console of a run whose root walk printed `walk` and whose store
   // named no folder.

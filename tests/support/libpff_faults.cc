@@ -5,20 +5,13 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <new>
 #include <optional>
-#include <type_traits>
 #include <vector>
+
+#include "support/libpff_wrap.h"
 
 namespace libpff_faults {
 namespace {
-
-struct Injected {
-  std::string function;
-  int nth;
-  Fault fault;
-  uint64_t value;
-};
 
 // Faults, call counts, and the objects alive with the function that made each.
 std::vector<Injected> faults;
@@ -27,6 +20,8 @@ std::map<std::string, int> call_counts;
 std::map<const void*, std::string> live;
 // Guards the above: a parallel export calls libpff from several threads.
 std::recursive_mutex guard;
+
+}  // namespace
 
 std::optional<Injected> next_fault(const char* function) {
   std::lock_guard<std::recursive_mutex> lock(guard);
@@ -40,46 +35,15 @@ std::optional<Injected> next_fault(const char* function) {
   return std::nullopt;
 }
 
-void* const* const kNoObject = nullptr;
-int* const kNoValue = nullptr;
-
-// Runs one intercepted call: `real` passes it through, `failing` repeats it
-// with a null first argument so that libpff raises its own error.
-template <typename R, typename Object, typename Value, typename Real, typename Failing>
-R intercept(const char* function, Object* const* object, Value* value, libpff_error_t** error,
-            Real real, Failing failing) {
-  libpff_error_t* const before = error != nullptr ? *error : nullptr;
-  R result = 0;
-  if (const std::optional<Injected> fault = next_fault(function)) {
-    switch (fault->fault) {
-      case Fault::kError: result = failing(); break;
-      case Fault::kNotAvailable: return 0;
-      case Fault::kStdException: throw std::bad_alloc();
-      case Fault::kOtherException: throw 42;
-      case Fault::kNullObject:
-        if (object != nullptr) *const_cast<Object**>(object) = nullptr;
-        return 1;
-      case Fault::kValue:
-        if constexpr (std::is_arithmetic_v<Value>) *value = static_cast<Value>(fault->value);
-        return 1;
-    }
-  } else {
-    result = real();
-    std::lock_guard<std::recursive_mutex> lock(guard);
-    if (result == 1 && object != nullptr && *object != nullptr) live[*object] = function;
-  }
+void remember(const void* object, const char* function) {
   std::lock_guard<std::recursive_mutex> lock(guard);
-  if (error != nullptr && *error != nullptr && *error != before) live[*error] = function;
-  return result;
+  live[object] = function;
 }
 
-template <typename T>
-void forget(T* const* object) {
+void forget(const void* object) {
   std::lock_guard<std::recursive_mutex> lock(guard);
-  if (object != nullptr && *object != nullptr) live.erase(*object);
+  if (object != nullptr) live.erase(object);
 }
-
-}  // namespace
 
 void inject(const std::string& function, int nth, Fault fault, uint64_t value) {
   faults.push_back({function, nth, fault, value});
@@ -105,35 +69,7 @@ std::string leaks() {
 
 }  // namespace libpff_faults
 
-using libpff_faults::intercept;
 using libpff_faults::kNoObject;
-using libpff_faults::kNoValue;
-
-#define WRAP_WITH(ret, fn, params, args, failing_args, object, value)         \
-  extern "C" ret __real_##fn params;                                         \
-  extern "C" ret __wrap_##fn params {                                        \
-    return intercept<ret>(#fn, object, value, e, [&] { return __real_##fn args; }, \
-                          [&] { return __real_##fn failing_args; });         \
-  }
-#define WRAP(ret, fn, params, args, failing_args, object) \
-  WRAP_WITH(ret, fn, params, args, failing_args, object, kNoValue)
-// fn(self, value*, error), where the value may be an object libpff hands out.
-#define WRAP_GET(fn, Self, Value, object)                                                     \
-  WRAP_WITH(int, fn, (Self * x, Value * v, libpff_error_t * *e), (x, v, e), (nullptr, v, e), \
-            object, v)
-// fn(self, index, object**, error).
-#define WRAP_AT(fn, Self, Object) \
-  WRAP(int, fn, (Self * x, int i, Object * *o, libpff_error_t * *e), (x, i, o, e), (nullptr, i, o, e), o)
-// fn(self, buffer, size, error).
-#define WRAP_READ(ret, fn, Self)                                                      \
-  WRAP(ret, fn, (Self * x, uint8_t * b, size_t s, libpff_error_t * *e), (x, b, s, e), \
-       (nullptr, b, s, e), kNoObject)
-#define WRAP_FREE(fn, T)                                   \
-  extern "C" int __real_##fn(T** x, libpff_error_t** e);   \
-  extern "C" int __wrap_##fn(T** x, libpff_error_t** e) {  \
-    libpff_faults::forget(x);                              \
-    return __real_##fn(x, e);                              \
-  }
 
 WRAP(int, libpff_file_initialize, (libpff_file_t * *f, libpff_error_t * *e), (f, e), (nullptr, e), f)
 WRAP(int, libpff_file_open, (libpff_file_t * f, const char* n, int a, libpff_error_t** e),
@@ -184,6 +120,6 @@ WRAP_FREE(libpff_record_entry_free, libpff_record_entry_t)
 
 extern "C" void __real_libpff_error_free(libpff_error_t** e);
 extern "C" void __wrap_libpff_error_free(libpff_error_t** e) {
-  libpff_faults::forget(e);
+  if (e != nullptr) libpff_faults::forget(*e);
   __real_libpff_error_free(e);
 }
