@@ -14,3 +14,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Test binaries run through wine; gtest_discover_tests and ctest use this.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine.sh)
+# pkg-config sees the Windows sysroot only, not this machine's Linux packages.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${QUILLMAR_MINGW_HOST}/lib/pkgconfig)

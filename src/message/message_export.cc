@@ -76,7 +76,7 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
                                        MessageBuffers& buffers, BlockDamage& damage_told) {
   // Whatever an earlier run or a failed message left there goes first, so
   // that every file is created new and a rerun gives the same tree.
-  const OutputDirectory directory = OutputDirectory::create_fresh(path);
+  OutputDirectory directory = OutputDirectory::create_fresh(path);
   MessageFields fields =
       dump_debug_fields(message, archive_name, directory, console, buffers.dump);
   correct_from_headers(fields);
@@ -84,6 +84,7 @@ MessageOutcome write_message_directory(libpff_item_t* message, const std::string
   BlockDamage damage = take_new_damage(damage_met(message), damage_told);
   if (is_empty_message(fields)) {
     tell_damage(console, damage, path.u8string() + " (message vide, non ecrit)");
+    directory.close();
     remove_directory_tree(path);
     return MessageOutcome::kEmpty;
   }

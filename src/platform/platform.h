@@ -38,6 +38,10 @@ class OutputDirectory {
   // make_sub_directory, and the new directory to create files in.
   OutputDirectory create_sub_directory(const char* name) const;
 
+  // Lets the directory go before it is removed or renamed (Windows refuses
+  // both while it is held). No file may be created in it afterwards.
+  void close();
+
   OutputDirectory(OutputDirectory&& other) noexcept;
   OutputDirectory& operator=(OutputDirectory&&) = delete;
   ~OutputDirectory();

@@ -61,9 +61,12 @@ OutputDirectory::OutputDirectory(OutputDirectory&& other) noexcept
   other.handle_ = kNoHandle;
 }
 
-OutputDirectory::~OutputDirectory() {
+void OutputDirectory::close() {
   if (handle_ != kNoHandle) ::close(descriptor(handle_));
+  handle_ = kNoHandle;
 }
+
+OutputDirectory::~OutputDirectory() { close(); }
 
 NewFile::NewFile(const OutputDirectory& directory, std::string name)
     : directory_(directory), name_(std::move(name)) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <system_error>
@@ -26,6 +27,7 @@ namespace {
 
 const intptr_t kNoHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 constexpr DWORD kLargestWrite = 1u << 30;
+constexpr size_t kLibpffMessageBytes = 4096;  // libpff's messages are far shorter
 
 HANDLE as_handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -168,9 +170,12 @@ OutputDirectory::OutputDirectory(OutputDirectory&& other) noexcept
   other.handle_ = kNoHandle;
 }
 
-OutputDirectory::~OutputDirectory() {
+void OutputDirectory::close() {
   if (handle_ != kNoHandle) CloseHandle(as_handle(handle_));
+  handle_ = kNoHandle;
 }
+
+OutputDirectory::~OutputDirectory() { close(); }
 
 NewFile::NewFile(const OutputDirectory& directory, std::string name)
     : directory_(directory), name_(std::move(name)) {
@@ -356,9 +361,12 @@ void write_standard_error(std::string_view bytes) {
   write_console_text(stderr, STD_ERROR_HANDLE, bytes);
 }
 
+// libpff_error_fprint ends its line with CR LF here, which a text-mode
+// stream would write as CR CR LF: the text is taken and written as a line.
 void print_libpff_error(libpff_error_t* error) {
-  std::fflush(stderr);
-  libpff_error_fprint(error, stderr);
+  char text[kLibpffMessageBytes];
+  if (libpff_error_sprint(error, text, sizeof text) < 0) return;
+  write_standard_error(std::string(text, strnlen(text, sizeof text)) + "\n");
 }
 
 bool contains_bytes(std::string_view text, std::string_view part) {

@@ -67,6 +67,11 @@ if [[ $host == *mingw* ]]; then
   # libpff is linked into a DLL whose DllMain is the product's own.
   sed -i -E 's|^#define HAVE_DLLMAIN[[:space:]]+1|/* no DllMain: linked into the product */|' \
     common/config_winapi.h
+  # msvcrt's _vsnwprintf reads %s as a wide string, and libcerror's
+  # messages pass narrow ones: every error text came out empty. The C99
+  # vsnwprintf of mingw reads %s as narrow, as elsewhere.
+  sed -i 's/_vsnwprintf( string, size, format, __VA_ARGS__ )/vsnwprintf( string, size, format, __VA_ARGS__ )/' \
+    common/wide_string.h
   # Wide file names throughout: without UNICODE libbfio keeps names in the
   # ANSI code page and cannot open a name outside it.
   unicode="-DUNICODE -D_UNICODE"
