@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/windows_names.h"
 #include "run/text_conversion.h"
 
 // The loader's per-thread notifications are not needed: the library keeps
@@ -23,6 +24,21 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 namespace quillmar {
+
+std::wstring extended_length_name(const std::filesystem::path& path) {
+  const std::wstring& given = path.native();
+  if (given.rfind(LR"(\\?\)", 0) == 0) return given;
+  const DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return given;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return given;
+  full.resize(length);
+  if (full.rfind(LR"(\\.\)", 0) == 0) return full;
+  if (full.rfind(LR"(\\)", 0) == 0) return LR"(\\?\UNC\)" + full.substr(2);
+  return LR"(\\?\)" + full;
+}
+
 namespace {
 
 const intptr_t kNoHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
@@ -37,25 +53,8 @@ HANDLE as_handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
       operation, path, std::error_code(static_cast<int>(error), std::system_category()));
 }
 
-// The extended-length form of path: absolute, backslashes, "\\?\" (or
-// "\\?\UNC\" for a share) in front, so that no component is reinterpreted
-// and no length limit but the system's 32,767 units applies.
-std::wstring system_name(const std::filesystem::path& path) {
-  const std::wstring& given = path.native();
-  if (given.rfind(LR"(\\?\)", 0) == 0) return given;
-  const DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return given;
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return given;
-  full.resize(length);
-  if (full.rfind(LR"(\\.\)", 0) == 0) return full;  // a device keeps its form
-  if (full.rfind(LR"(\\)", 0) == 0) return LR"(\\?\UNC\)" + full.substr(2);
-  return LR"(\\?\)" + full;
-}
-
 DWORD attributes_of(const std::filesystem::path& path) {
-  return GetFileAttributesW(system_name(path).c_str());
+  return GetFileAttributesW(extended_length_name(path).c_str());
 }
 
 bool is_absence(DWORD error) {
@@ -71,7 +70,7 @@ bool is_directory(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECT
 // directory and not a reparse point; deleting or renaming it is refused
 // while the handle is held, so that it cannot be replaced by a link.
 HANDLE open_directory(const std::filesystem::path& path) {
-  HANDLE directory = CreateFileW(system_name(path).c_str(), FILE_LIST_DIRECTORY,
+  HANDLE directory = CreateFileW(extended_length_name(path).c_str(), FILE_LIST_DIRECTORY,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (directory == INVALID_HANDLE_VALUE) throw_error("create_directories", path, GetLastError());
@@ -145,7 +144,7 @@ void write_console_text(FILE* stream, DWORD standard_handle, std::string_view by
 
 OutputDirectory OutputDirectory::create_fresh(const std::filesystem::path& path) {
   // Usually nothing is there and the parent exists: one system call.
-  if (!CreateDirectoryW(system_name(path).c_str(), nullptr)) {
+  if (!CreateDirectoryW(extended_length_name(path).c_str(), nullptr)) {
     if (GetLastError() == ERROR_ALREADY_EXISTS) remove_directory_tree(path);
     create_directory_tree(path);
   }
@@ -154,7 +153,7 @@ OutputDirectory OutputDirectory::create_fresh(const std::filesystem::path& path)
 
 void OutputDirectory::make_sub_directory(const char* name) const {
   const std::filesystem::path sub = path_ / std::filesystem::u8path(name);
-  if (!CreateDirectoryW(system_name(sub).c_str(), nullptr)) {
+  if (!CreateDirectoryW(extended_length_name(sub).c_str(), nullptr)) {
     throw_error("create_directories", sub, GetLastError());
   }
 }
@@ -181,7 +180,7 @@ NewFile::NewFile(const OutputDirectory& directory, std::string name)
     : directory_(directory), name_(std::move(name)) {
   // CREATE_NEW fails on any entry of that name; FILE_FLAG_OPEN_REPARSE_POINT
   // keeps a link of that name from being resolved at all.
-  const std::wstring file = system_name(directory_.path() / std::filesystem::u8path(name_));
+  const std::wstring file = extended_length_name(directory_.path() / std::filesystem::u8path(name_));
   handle_ = reinterpret_cast<intptr_t>(
       CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -196,7 +195,7 @@ NewFile::~NewFile() {
 }
 
 void NewFile::remove() {
-  DeleteFileW(system_name(directory_.path() / std::filesystem::u8path(name_)).c_str());
+  DeleteFileW(extended_length_name(directory_.path() / std::filesystem::u8path(name_)).c_str());
 }
 
 void NewFile::append(std::string_view bytes) {
@@ -221,7 +220,7 @@ int NewFile::close() {
 
 void create_directory_tree(const std::filesystem::path& directory) {
   if (directory.empty()) throw_error("create_directories", directory, ERROR_PATH_NOT_FOUND);
-  const std::wstring name = system_name(directory);
+  const std::wstring name = extended_length_name(directory);
   if (CreateDirectoryW(name.c_str(), nullptr)) return;
   DWORD error = GetLastError();
   if (error == ERROR_PATH_NOT_FOUND) {
@@ -245,7 +244,7 @@ void create_directory_tree(const std::filesystem::path& directory) {
 }
 
 void remove_directory_tree(const std::filesystem::path& path) {
-  const std::wstring name = system_name(path);
+  const std::wstring name = extended_length_name(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -256,8 +255,8 @@ void remove_directory_tree(const std::filesystem::path& path) {
 }
 
 void move_directory(const std::filesystem::path& directory, const std::filesystem::path& path) {
-  const std::wstring from = system_name(directory);
-  const std::wstring to = system_name(path);
+  const std::wstring from = extended_length_name(directory);
+  const std::wstring to = extended_length_name(path);
   if (MoveFileExW(from.c_str(), to.c_str(), 0)) return;
   remove_directory_tree(path);
   if (!MoveFileExW(from.c_str(), to.c_str(), 0)) throw_error("rename", directory, GetLastError());
@@ -265,7 +264,7 @@ void move_directory(const std::filesystem::path& directory, const std::filesyste
 
 bool path_exists(const std::filesystem::path& path) {
   // Opening with no access follows links, as the existence test does.
-  HANDLE entry = CreateFileW(system_name(path).c_str(), 0,
+  HANDLE entry = CreateFileW(extended_length_name(path).c_str(), 0,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (entry != INVALID_HANDLE_VALUE) {
@@ -291,7 +290,7 @@ bool name_taken(const OutputDirectory& directory, const std::string& name) {
 }
 
 bool is_plain_file(const std::filesystem::path& path) {
-  HANDLE file = CreateFileW(system_name(path).c_str(), 0,
+  HANDLE file = CreateFileW(extended_length_name(path).c_str(), 0,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -305,7 +304,7 @@ bool is_plain_file(const std::filesystem::path& path) {
 
 int64_t size_of_file(const std::filesystem::path& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(system_name(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+  if (!GetFileAttributesExW(extended_length_name(path).c_str(), GetFileExInfoStandard, &data)) return -1;
   return static_cast<int64_t>(static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
 }
 
@@ -327,7 +326,7 @@ std::string system_error_text(int error) {
 
 int open_libpff_file(libpff_file_t* file, const std::filesystem::path& path,
                      libpff_error_t** error) {
-  return libpff_file_open_wide(file, system_name(path).c_str(), libpff_get_access_flags_read(),
+  return libpff_file_open_wide(file, extended_length_name(path).c_str(), libpff_get_access_flags_read(),
                                error);
 }
 
