@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "host_platform.h"
+#include "platform/platform.h"
+#include "platform/windows_names.h"
+#include "run/text_conversion.h"
 #include "windows_names.h"
 
 namespace pst2txt {
@@ -20,16 +24,6 @@ std::wstring to_wide(std::string_view text) {
                                                             nullptr, 0)), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
   return wide;
-}
-
-std::string to_utf8(std::wstring_view wide) {
-  if (wide.empty()) return std::string();
-  const int size = static_cast<int>(wide.size());
-  std::string text(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size,
-                                                           nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), static_cast<int>(text.size()),
-                      nullptr, nullptr);
-  return text;
 }
 
 namespace {
@@ -52,21 +46,6 @@ std::wstring full_name(const std::string& path) {
     }
     full.resize(length);
   }
-}
-
-// The system's text for error, in UTF-8 and on one line.
-std::string error_text(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = length > 0 ? to_utf8(std::wstring_view(buffer, length))
-                                : "error " + std::to_string(error);
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
 }
 
 // Bytes at the end of text that begin a UTF-8 sequence it does not finish.
@@ -121,18 +100,16 @@ void restore_console_mode() { SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), con
 }  // namespace
 
 std::wstring system_path(const std::string& path) {
-  const std::wstring full = full_name(path);
-  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  if (full.size() >= 2 && full[1] == L':') return L"\\\\?\\" + full;
-  return full;
+  return quillmar::extended_length_name(std::filesystem::u8path(path));
 }
 
 std::vector<std::string> program_arguments(int /*argc*/, char** /*argv*/) {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> args;
-  for (int i = 1; wide != nullptr && i < count; ++i) args.push_back(to_utf8(wide[i]));
+  for (int i = 1; wide != nullptr && i < count; ++i) {
+    args.push_back(quillmar::wide_to_utf8(wide[i]));
+  }
   LocalFree(wide);
   return args;
 }
@@ -143,7 +120,7 @@ std::optional<std::string> environment_variable(const char* name) {
   if (size == 0) return std::nullopt;
   std::wstring value(size, L'\0');
   value.resize(GetEnvironmentVariableW(wide_name.c_str(), value.data(), size));
-  return to_utf8(value);
+  return quillmar::wide_to_utf8(value);
 }
 
 std::string executable_directory() {
@@ -158,7 +135,8 @@ std::string executable_directory() {
     path.resize(path.size() * 2);
   }
   const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::string() : to_utf8(path.substr(0, slash));
+  if (slash == std::wstring::npos) return std::string();
+  return quillmar::wide_to_utf8(std::wstring_view(path).substr(0, slash));
 }
 
 bool progress_terminal() {
@@ -217,7 +195,7 @@ std::vector<DirectoryEntry> list_directory(const std::string& directory) {
                       : (attributes & FILE_ATTRIBUTE_DEVICE)      ? Kind::kOther
                                                                   : Kind::kRegular;
     const uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    entries.push_back({to_utf8(name), kind, kind == Kind::kRegular ? size : 0});
+    entries.push_back({quillmar::wide_to_utf8(name), kind, kind == Kind::kRegular ? size : 0});
   } while (FindNextFileW(listing, &found));
   FindClose(listing);
   return entries;
@@ -230,7 +208,9 @@ void* open_library(const std::string& path, std::string* error) {
   const std::wstring name = bare ? to_wide(path) : full_name(path);
   const HMODULE library =
       LoadLibraryExW(name.c_str(), nullptr, bare ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (library == nullptr) *error = path + ": " + error_text(GetLastError());
+  if (library == nullptr) {
+    *error = path + ": " + quillmar::system_error_text(static_cast<int>(GetLastError()));
+  }
   return reinterpret_cast<void*>(library);
 }
 

@@ -8,12 +8,11 @@
 
 namespace pst2txt {
 
-// UTF-8 to UTF-16 and back; malformed input becomes U+FFFD.
+// UTF-8 to UTF-16; malformed input becomes U+FFFD.
 std::wstring to_wide(std::string_view text);
-std::string to_utf8(std::wstring_view wide);
 
-// path as the file API takes it beyond MAX_PATH: full, with backslashes,
-// extended-length (\\?\C:\..., \\?\UNC\server\...).
+// A UTF-8 path as the file API takes it beyond MAX_PATH: the library's
+// extended-length form (\\?\C:\..., \\?\UNC\server\...).
 std::wstring system_path(const std::string& path);
 
 }  // namespace pst2txt
