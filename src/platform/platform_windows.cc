@@ -72,7 +72,8 @@ bool is_directory(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECT
 HANDLE open_directory(const std::filesystem::path& path) {
   HANDLE directory = CreateFileW(extended_length_name(path).c_str(), FILE_LIST_DIRECTORY,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                 nullptr);
   if (directory == INVALID_HANDLE_VALUE) throw_error("create_directories", path, GetLastError());
   BY_HANDLE_FILE_INFORMATION information;
   if (!GetFileInformationByHandle(directory, &information) ||
@@ -180,7 +181,8 @@ NewFile::NewFile(const OutputDirectory& directory, std::string name)
     : directory_(directory), name_(std::move(name)) {
   // CREATE_NEW fails on any entry of that name; FILE_FLAG_OPEN_REPARSE_POINT
   // keeps a link of that name from being resolved at all.
-  const std::wstring file = extended_length_name(directory_.path() / std::filesystem::u8path(name_));
+  const std::wstring file =
+      extended_length_name(directory_.path() / std::filesystem::u8path(name_));
   handle_ = reinterpret_cast<intptr_t>(
       CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -230,17 +232,13 @@ void create_directory_tree(const std::filesystem::path& directory) {
     if (CreateDirectoryW(name.c_str(), nullptr)) return;
     error = GetLastError();
   }
-  // An existing directory (or a link to one) is accepted; anything else is not.
+  // An existing directory (or a link to one; a drive's root answers "access
+  // denied") is accepted; anything else is not.
   const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
-      is_directory(attributes)) {
-    return;
-  }
-  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-      is_directory(attributes)) {
-    return;  // a drive's root
-  }
-  throw_error("create_directories", directory, error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
+  const bool existing = error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+  if (existing && attributes != INVALID_FILE_ATTRIBUTES && is_directory(attributes)) return;
+  throw_error("create_directories", directory,
+              error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
 }
 
 void remove_directory_tree(const std::filesystem::path& path) {
@@ -304,7 +302,9 @@ bool is_plain_file(const std::filesystem::path& path) {
 
 int64_t size_of_file(const std::filesystem::path& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(extended_length_name(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+  if (!GetFileAttributesExW(extended_length_name(path).c_str(), GetFileExInfoStandard, &data)) {
+    return -1;
+  }
   return static_cast<int64_t>(static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
 }
 
@@ -326,8 +326,8 @@ std::string system_error_text(int error) {
 
 int open_libpff_file(libpff_file_t* file, const std::filesystem::path& path,
                      libpff_error_t** error) {
-  return libpff_file_open_wide(file, extended_length_name(path).c_str(), libpff_get_access_flags_read(),
-                               error);
+  return libpff_file_open_wide(file, extended_length_name(path).c_str(),
+                               libpff_get_access_flags_read(), error);
 }
 
 void load_time_zone() {}
