@@ -10,12 +10,22 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d${WINEDLLOVERRIDES:+;$WINE
 export LC_ALL=${LC_ALL:-C.UTF-8}  # UTF-8 names and arguments between wine and Linux
 export WINEPREFIX="${WINEPREFIX:-${QUILLMAR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quillmarpst}/wine}"
 unset DISPLAY
+mkdir -p "$WINEPREFIX"
+# The lock makes the first of several concurrent starts the one that creates
+# the prefix or starts the server; nothing started under it may inherit it.
+exec 9>"$WINEPREFIX/.server-start.lock"
+flock 9
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+  wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+  wineserver -w 9>&- || true
 fi
 # A server that outlives each program by a minute: starting one with its
-# services costs seconds, and the tests start hundreds of programs.
-wineserver -p 60 2>/dev/null || true
+# services costs seconds, and the tests start hundreds of programs. The
+# services live as long as the server, so they are started with none of the
+# caller's descriptors: a caller that reads our output to its end (CMake's
+# test discovery, a pipe) would otherwise wait for the server to go.
+if wineserver -p 60 </dev/null >/dev/null 2>&1 9>&-; then
+  wine wineboot.exe </dev/null >/dev/null 2>&1 9>&- || true
+fi
+exec 9>&-
 exec wine "$@"
