@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "completeness_check.h"
+#include "export_progress.h"
 #include "host_arguments.h"
 #include "host_platform.h"
 #include "job_process.h"
@@ -31,6 +33,37 @@ std::string report_lines(const std::string& key, const std::vector<std::string>&
   return report;
 }
 
+// Whether the check's lines are told after an export that returned result:
+// also after an exception ended the run part way, for what it left.
+bool check_told(int32_t result) {
+  return result >= 0 || result <= PST_EXPORT_ERR_STD_EXCEPTION;
+}
+
+std::string check_lines(const Completeness& found) {
+  std::string lines;
+  if (found.archive_read) {
+    lines = "checked " + std::to_string(found.reached) + " " + std::to_string(found.written) +
+            " " + std::to_string(found.empty) + " " + std::to_string(found.attachments) + "\n";
+  }
+  return lines + report_lines("missing ", found.missing) + report_lines("damaged ", found.damaged);
+}
+
+// Runs the export with its standard output followed by progress, then tells
+// progress it has ended.
+int32_t export_followed(const ArchiveJob& job, ExportFn export_fn, ExportProgress& progress) {
+  const std::optional<std::wstring> archive = utf8_to_wide(job.archive);
+  const std::optional<std::wstring> output = utf8_to_wide(job.output_dir);
+  int32_t result = 0;
+  {
+    StandardOutputTap tap([&progress](std::string_view bytes) { progress.take_output(bytes); });
+    result = export_fn(archive.value_or(L"").c_str(), output.value_or(L"").c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+  }
+  progress.finish();
+  return result;
+}
+
 }  // namespace
 
 void run_child_task(const ChildTask& task, ExportFn export_fn,
@@ -42,26 +75,24 @@ void run_child_task(const ChildTask& task, ExportFn export_fn,
       report("reached " + std::to_string(reached) + "\n");
     }
   }
+  // The check runs on a thread of its own beside the export, a message's
+  // directory read only once the export has printed it final.
+  ExportProgress progress;
+  if (!task.export_archive) progress.finish();
+  Completeness found;
+  std::thread checker;
+  if (task.check) {
+    checker = std::thread([&] { found = check_completeness(job.archive, job.output_dir, progress); });
+  }
   int32_t result = 0;
   if (task.export_archive) {
-    const std::optional<std::wstring> archive = utf8_to_wide(job.archive);
-    const std::optional<std::wstring> output = utf8_to_wide(job.output_dir);
-    result = export_fn(archive.value_or(L"").c_str(), output.value_or(L"").c_str());
-    std::fflush(stdout);
-    std::fflush(stderr);
+    result = export_followed(job, export_fn, progress);
     report("exported " + std::to_string(result) + "\n");
   }
-  // Also after an exception ended the run part way: what it left is checked.
-  if (task.check && (result >= 0 || result <= PST_EXPORT_ERR_STD_EXCEPTION)) {
-    const Completeness found = check_completeness(job.archive, job.output_dir);
-    std::string lines;
-    if (found.archive_read) {
-      lines = "checked " + std::to_string(found.reached) + " " + std::to_string(found.written) +
-              " " + std::to_string(found.empty) + " " + std::to_string(found.attachments) + "\n";
-    }
-    lines += report_lines("missing ", found.missing) + report_lines("damaged ", found.damaged);
-    report(lines);
-  }
+  if (!check_told(result)) progress.stop();
+  if (!task.check) return;
+  checker.join();
+  if (check_told(result)) report(check_lines(found));
 }
 
 namespace {

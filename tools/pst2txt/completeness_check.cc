@@ -74,9 +74,10 @@ class Checker {
  public:
   // With count_only, messages are counted from the folders' counts, not read.
   Checker(libpff_file_t* file, std::string archive_name, std::string output_dir,
-          bool count_only)
+          bool count_only, ExportProgress& progress)
       : file_(file), archive_name_(std::move(archive_name)), output_dir_(std::move(output_dir)),
-        count_only_(count_only), read_data_(!count_only && quillmar::damage_is_visible()) {}
+        count_only_(count_only), read_data_(!count_only && quillmar::damage_is_visible()),
+        progress_(progress) {}
 
   // archive: its path, for the lines about damage met outside any folder.
   void walk_archive(const std::string& archive) {
@@ -173,7 +174,7 @@ class Checker {
       result.reached += static_cast<uint64_t>(std::max(count, 0));
       return;
     }
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && !progress_.stopped(); ++i) {
       ++result.reached;
       own += new_damage();
       Checked checked = {label + ", message " + std::to_string(i + 1), ", not written"};
@@ -305,6 +306,7 @@ class Checker {
   // any directory of this archive not used yet.
   std::optional<std::string> find_directory(const std::string& mail_text) {
     const std::string expected = quillmar::message_directory_name(archive_name_, next_number_);
+    progress_.wait_for(static_cast<uint64_t>(next_number_));
     if (!used_.count(expected) && read_file(mail_path(expected)) == mail_text) {
       return use(expected);
     }
@@ -328,7 +330,9 @@ class Checker {
     return name;
   }
 
+  // Only once the export has ended is the listing final.
   void index_directories() {
+    progress_.wait_for(ExportProgress::kEnd);
     indexed_ = true;
     const std::string prefix = archive_name_ + "_";
     for (const DirectoryEntry& entry : list_directory(output_dir_)) {
@@ -355,9 +359,11 @@ class Checker {
   std::unordered_set<std::string> used_;
   bool indexed_ = false;
   std::unordered_map<size_t, std::vector<std::string>> by_hash_;
+  ExportProgress& progress_;
 };
 
-Completeness walk(const std::string& archive, const std::string& output_dir, bool count_only) {
+Completeness walk(const std::string& archive, const std::string& output_dir, bool count_only,
+                  ExportProgress& progress) {
   quillmar::ArchiveFile file;
   libpff_error_t* error = nullptr;
   if (!quillmar::open_archive(file, std::filesystem::u8path(archive), &error)) {
@@ -369,7 +375,7 @@ Completeness walk(const std::string& archive, const std::string& output_dir, boo
   quillmar::load_time_zone();
   const std::optional<std::wstring> wide = utf8_to_wide(archive);
   Checker checker(file.get(), quillmar::derive_archive_name(wide.value_or(L"")), output_dir,
-                  count_only);
+                  count_only, progress);
   checker.walk_archive(archive);
   checker.result.archive_read = true;
   return checker.result;
@@ -378,13 +384,16 @@ Completeness walk(const std::string& archive, const std::string& output_dir, boo
 }  // namespace
 
 bool count_reached_messages(const std::string& archive, uint64_t* count) {
-  const Completeness counted = walk(archive, std::string(), true);
+  ExportProgress ended;
+  ended.finish();
+  const Completeness counted = walk(archive, std::string(), true, ended);
   *count = counted.reached;
   return counted.archive_read;
 }
 
-Completeness check_completeness(const std::string& archive, const std::string& output_dir) {
-  return walk(archive, output_dir, false);
+Completeness check_completeness(const std::string& archive, const std::string& output_dir,
+                                ExportProgress& progress) {
+  return walk(archive, output_dir, false, progress);
 }
 
 }  // namespace pst2txt

@@ -1,5 +1,5 @@
-// After an export: is every message the archive declares accounted for in
-// the output directory? The archive is read again through libpff, walked
+// Beside an export or after it: is every message the archive declares
+// accounted for in the output directory? The archive is read again through libpff, walked
 // with this file's own walk in the library's order (root folder, then the
 // folder the message store names, twice), and each message is found
 // written, discarded as empty, or missing; and, where libpff counts them,
@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "export_progress.h"
 
 namespace pst2txt {
 
@@ -45,7 +47,13 @@ bool count_reached_messages(const std::string& archive, uint64_t* count);
 // file checks. Shared with it: the archive name, the resolution of a
 // message's fields (which also says whether it is empty) and mail.txt's
 // layout.
-Completeness check_completeness(const std::string& archive, const std::string& output_dir);
+// A message's directory under its expected number is read once progress
+// has passed that number, and all directories are listed once it has passed
+// the end: an export running beside the check is followed, never overtaken
+// (for an earlier export, give a finished progress). Once progress stops,
+// the walk ends early and its result means nothing.
+Completeness check_completeness(const std::string& archive, const std::string& output_dir,
+                                ExportProgress& progress);
 
 }  // namespace pst2txt
 

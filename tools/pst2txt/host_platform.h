@@ -7,6 +7,8 @@
 #define QUILLMAR_TOOLS_PST2TXT_HOST_PLATFORM_H_
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +41,25 @@ bool progress_terminal();
 // as text.
 void pass_to_standard_output(std::string_view bytes);
 void pass_to_standard_error(std::string_view bytes);
+
+// While it lives, what this process writes on standard output (the C
+// runtime's descriptor 1, and on Windows the standard output handle, which
+// the library's writes go through) passes through a pipe: a thread of its
+// own forwards every byte at once, unchanged, to where standard output went
+// before, then hands it to on_bytes. The destructor flushes the C and C++
+// streams, puts standard output back and returns after the last bytes were
+// handed over. When no pipe can be made, nothing is tapped.
+class StandardOutputTap {
+ public:
+  explicit StandardOutputTap(std::function<void(std::string_view)> on_bytes);
+  ~StandardOutputTap();
+  StandardOutputTap(const StandardOutputTap&) = delete;
+  StandardOutputTap& operator=(const StandardOutputTap&) = delete;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // ---- Files ---------------------------------------------------------------
 

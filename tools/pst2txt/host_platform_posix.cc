@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <thread>
 
 #include "host_platform.h"
 
@@ -49,6 +52,49 @@ bool progress_terminal() { return isatty(2) == 1; }
 void pass_to_standard_output(std::string_view bytes) { write_all(1, bytes); }
 
 void pass_to_standard_error(std::string_view bytes) { write_all(2, bytes); }
+
+struct StandardOutputTap::Impl {
+  int before = -1;  // a copy of descriptor 1 as it was; -1 when it was closed
+  std::thread reader;
+};
+
+StandardOutputTap::StandardOutputTap(std::function<void(std::string_view)> on_bytes) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return;
+  std::cout.flush();
+  std::fflush(stdout);
+  impl_ = std::make_unique<Impl>();
+  impl_->before = fcntl(1, F_DUPFD_CLOEXEC, 3);
+  dup2(ends[1], 1);
+  close(ends[1]);
+  const int to = impl_->before;
+  impl_->reader = std::thread([from = ends[0], to, on_bytes = std::move(on_bytes)] {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t got = read(from, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      const std::string_view bytes(buffer, static_cast<size_t>(got));
+      if (to >= 0) write_all(to, bytes);
+      on_bytes(bytes);
+    }
+    close(from);
+  });
+}
+
+StandardOutputTap::~StandardOutputTap() {
+  if (!impl_) return;
+  std::cout.flush();
+  std::fflush(stdout);
+  // The pipe's last write end goes: the reader meets its end.
+  if (impl_->before >= 0) {
+    dup2(impl_->before, 1);
+  } else {
+    close(1);
+  }
+  impl_->reader.join();
+  if (impl_->before >= 0) close(impl_->before);
+}
 
 std::optional<std::string> read_file(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

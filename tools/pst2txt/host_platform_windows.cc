@@ -3,11 +3,16 @@
 // reachable, the console written as UTF-16 text.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <thread>
 
 #include "host_platform.h"
 #include "platform/platform.h"
@@ -64,8 +69,10 @@ struct StandardStream {
   std::string unfinished;  // a console's pending bytes of a split character
 };
 
-void pass_to(StandardStream& stream, std::string_view bytes) {
-  const HANDLE handle = GetStdHandle(stream.which);
+// bytes written to handle at once: to a console as UTF-16 text (a split
+// character's first bytes kept in unfinished for the next call), otherwise
+// as they are.
+void write_to(HANDLE handle, std::string& unfinished, std::string_view bytes) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
   DWORD mode = 0;
   if (!GetConsoleMode(handle, &mode)) {
@@ -77,9 +84,9 @@ void pass_to(StandardStream& stream, std::string_view bytes) {
     }
     return;
   }
-  std::string text = stream.unfinished + std::string(bytes);
+  std::string text = unfinished + std::string(bytes);
   const size_t tail = unfinished_tail(text);
-  stream.unfinished = text.substr(text.size() - tail);
+  unfinished = text.substr(text.size() - tail);
   text.resize(text.size() - tail);
   const std::wstring wide = to_wide(text);
   for (size_t at = 0; at < wide.size();) {
@@ -88,6 +95,10 @@ void pass_to(StandardStream& stream, std::string_view bytes) {
     if (!WriteConsoleW(handle, wide.data() + at, chunk, &wrote, nullptr) || wrote == 0) return;
     at += wrote;
   }
+}
+
+void pass_to(StandardStream& stream, std::string_view bytes) {
+  write_to(GetStdHandle(stream.which), stream.unfinished, bytes);
 }
 
 StandardStream standard_output = {STD_OUTPUT_HANDLE, {}};
@@ -153,6 +164,64 @@ bool progress_terminal() {
 void pass_to_standard_output(std::string_view bytes) { pass_to(standard_output, bytes); }
 
 void pass_to_standard_error(std::string_view bytes) { pass_to(standard_error, bytes); }
+
+struct StandardOutputTap::Impl {
+  int before = -1;  // a copy of descriptor 1 as it was, its text mode included
+  std::thread reader;
+};
+
+// The C runtime's descriptor 1 is made the pipe's write end, in the mode it
+// had: in text mode the library's "\n" still leaves it as "\r\n". The
+// standard output handle follows it, so that the library, which writes to a
+// console by that handle, writes to the pipe instead.
+StandardOutputTap::StandardOutputTap(std::function<void(std::string_view)> on_bytes) {
+  constexpr unsigned kTapBytes = 65536;
+  const HANDLE standard = GetStdHandle(STD_OUTPUT_HANDLE);
+  int ends[2];
+  if (standard == nullptr || standard == INVALID_HANDLE_VALUE ||
+      _pipe(ends, kTapBytes, _O_BINARY | _O_NOINHERIT) != 0) {
+    return;
+  }
+  std::cout.flush();
+  std::fflush(stdout);
+  const int before = _dup(1);
+  if (before < 0) {
+    _close(ends[0]);
+    _close(ends[1]);
+    return;
+  }
+  const int mode = _setmode(before, _O_BINARY);
+  _setmode(before, mode);
+  _setmode(ends[1], mode);
+  _dup2(ends[1], 1);
+  _close(ends[1]);
+  SetStdHandle(STD_OUTPUT_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(1)));
+  impl_ = std::make_unique<Impl>();
+  impl_->before = before;
+  const HANDLE to = reinterpret_cast<HANDLE>(_get_osfhandle(before));
+  impl_->reader = std::thread([from = ends[0], to, on_bytes = std::move(on_bytes)] {
+    std::string unfinished;
+    char buffer[kTapBytes];
+    int got;
+    while ((got = _read(from, buffer, sizeof buffer)) > 0) {
+      const std::string_view bytes(buffer, static_cast<size_t>(got));
+      write_to(to, unfinished, bytes);
+      on_bytes(bytes);
+    }
+    _close(from);
+  });
+}
+
+StandardOutputTap::~StandardOutputTap() {
+  if (!impl_) return;
+  std::cout.flush();
+  std::fflush(stdout);
+  // The pipe's last write end goes: the reader meets its end.
+  _dup2(impl_->before, 1);
+  SetStdHandle(STD_OUTPUT_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(1)));
+  impl_->reader.join();
+  _close(impl_->before);
+}
 
 std::optional<std::string> read_file(const std::string& path) {
   const HANDLE file = CreateFileW(system_path(path).c_str(), GENERIC_READ,
