@@ -68,6 +68,22 @@ with tempfile.TemporaryDirectory() as work:
     run = pst2txt("--check", named, os.path.join(work, "named"))
     expect(run.returncode == 3 and len(listed_lines(run)) == 1, f"named copy: {run.stderr}")
 
+    # Over a stale export of other messages under the same names, with one
+    # walker writing in place: the check beside the export must read each
+    # directory only once it is written, and list them all only at the end.
+    stale = os.path.join(work, "stale")
+    os.mkdir(stale)
+    for seed, archive in (("1", os.path.join(stale, "many.pst")),
+                          ("2", os.path.join(work, "many.pst"))):
+        subprocess.run([pstgen, "--quiet", "--messages", "300", "--attachment-every", "2",
+                        "--attachment-size", "20k", "--seed", seed, archive], check=True)
+    rewritten = os.path.join(work, "many")
+    pst2txt("--no-check", os.path.join(stale, "many.pst"), rewritten)
+    run = pst2txt("--force", os.path.join(work, "many.pst"), rewritten,
+                  env=dict(os.environ, QUILLMAR_THREADS="1"))
+    expect(run.returncode == 0 and "pst2txt: complete: 300 written" in run.stderr,
+           f"over a stale export: {run.returncode} {run.stderr[-400:]}")
+
     def subject(number):
         text = open(f"{out}/good_{number:08d}/mail.txt", newline="").read()
         return re.search(r"#\$tit : (.*)\r", text)[1]

@@ -82,7 +82,8 @@ void run_child_task(const ChildTask& task, ExportFn export_fn,
   Completeness found;
   std::thread checker;
   if (task.check) {
-    checker = std::thread([&] { found = check_completeness(job.archive, job.output_dir, progress); });
+    checker = std::thread(
+        [&] { found = check_completeness(job.archive, job.output_dir, progress); });
   }
   int32_t result = 0;
   if (task.export_archive) {
