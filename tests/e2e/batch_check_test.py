@@ -75,13 +75,15 @@ with tempfile.TemporaryDirectory() as work:
     os.mkdir(stale)
     for seed, archive in (("1", os.path.join(stale, "many.pst")),
                           ("2", os.path.join(work, "many.pst"))):
-        subprocess.run([pstgen, "--quiet", "--messages", "300", "--attachment-every", "2",
-                        "--attachment-size", "20k", "--seed", seed, archive], check=True)
+        subprocess.run([pstgen, "--quiet", "--messages", "300", "--attachments-per-message", "1",
+                        "--attachment-every", "2", "--attachment-size", "20k", "--seed", seed,
+                        archive], check=True)
     rewritten = os.path.join(work, "many")
     pst2txt("--no-check", os.path.join(stale, "many.pst"), rewritten)
     run = pst2txt("--force", os.path.join(work, "many.pst"), rewritten,
                   env=dict(os.environ, QUILLMAR_THREADS="1"))
-    expect(run.returncode == 0 and "pst2txt: complete: 300 written" in run.stderr,
+    expect(run.returncode == 0 and "pst2txt: complete: 300 written, 0 empty, 150 attachments"
+           in run.stderr,
            f"over a stale export: {run.returncode} {run.stderr[-400:]}")
 
     def subject(number):

@@ -48,7 +48,9 @@ void pass_to_standard_error(std::string_view bytes);
 // own forwards every byte at once, unchanged, to where standard output went
 // before, then hands it to on_bytes. The destructor flushes the C and C++
 // streams, puts standard output back and returns after the last bytes were
-// handed over. When no pipe can be made, nothing is tapped.
+// handed over. Standard error, when it is the same file as standard output
+// (a terminal, "> log 2>&1"), passes through the pipe too, so that the two
+// keep their order there. When no pipe can be made, nothing is tapped.
 class StandardOutputTap {
  public:
   explicit StandardOutputTap(std::function<void(std::string_view)> on_bytes);

@@ -54,9 +54,20 @@ void pass_to_standard_output(std::string_view bytes) { write_all(1, bytes); }
 void pass_to_standard_error(std::string_view bytes) { write_all(2, bytes); }
 
 struct StandardOutputTap::Impl {
-  int before = -1;  // a copy of descriptor 1 as it was; -1 when it was closed
+  int before = -1;         // a copy of descriptor 1 as it was; -1 when it was closed
+  int errors_before = -1;  // descriptor 2's, when it was tapped too
   std::thread reader;
 };
+
+namespace {
+
+bool same_file(int a, int b) {
+  struct stat first, second;
+  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+}  // namespace
 
 StandardOutputTap::StandardOutputTap(std::function<void(std::string_view)> on_bytes) {
   int ends[2];
@@ -65,6 +76,13 @@ StandardOutputTap::StandardOutputTap(std::function<void(std::string_view)> on_by
   std::fflush(stdout);
   impl_ = std::make_unique<Impl>();
   impl_->before = fcntl(1, F_DUPFD_CLOEXEC, 3);
+  // Standard error written where standard output goes passes through the
+  // pipe as well, so that the two keep their order there.
+  if (impl_->before >= 0 && same_file(1, 2)) {
+    std::fflush(stderr);
+    impl_->errors_before = fcntl(2, F_DUPFD_CLOEXEC, 3);
+    if (impl_->errors_before >= 0) dup2(ends[1], 2);
+  }
   dup2(ends[1], 1);
   close(ends[1]);
   const int to = impl_->before;
@@ -86,7 +104,10 @@ StandardOutputTap::~StandardOutputTap() {
   if (!impl_) return;
   std::cout.flush();
   std::fflush(stdout);
-  // The pipe's last write end goes: the reader meets its end.
+  std::cerr.flush();
+  std::fflush(stderr);
+  // The pipe's last write ends go: the reader meets its end.
+  if (impl_->errors_before >= 0) dup2(impl_->errors_before, 2);
   if (impl_->before >= 0) {
     dup2(impl_->before, 1);
   } else {
@@ -94,6 +115,7 @@ StandardOutputTap::~StandardOutputTap() {
   }
   impl_->reader.join();
   if (impl_->before >= 0) close(impl_->before);
+  if (impl_->errors_before >= 0) close(impl_->errors_before);
 }
 
 std::optional<std::string> read_file(const std::string& path) {

@@ -166,39 +166,75 @@ void pass_to_standard_output(std::string_view bytes) { pass_to(standard_output, 
 void pass_to_standard_error(std::string_view bytes) { pass_to(standard_error, bytes); }
 
 struct StandardOutputTap::Impl {
-  int before = -1;  // a copy of descriptor 1 as it was, its text mode included
+  int before = -1;         // a copy of descriptor 1 as it was, its text mode included
+  int errors_before = -1;  // descriptor 2's, when it was tapped too
   std::thread reader;
 };
 
-// The C runtime's descriptor 1 is made the pipe's write end, in the mode it
-// had: in text mode the library's "\n" still leaves it as "\r\n". The
-// standard output handle follows it, so that the library, which writes to a
-// console by that handle, writes to the pipe instead.
+namespace {
+
+// A console (a process has one) or the same disk file; pipes are not told apart.
+bool same_file(HANDLE a, HANDLE b) {
+  DWORD mode = 0;
+  if (GetConsoleMode(a, &mode) && GetConsoleMode(b, &mode)) return true;
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return GetFileType(a) == FILE_TYPE_DISK && GetFileType(b) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// Makes C runtime descriptor fd (1 or 2) the pipe's write end write_end, in
+// the mode fd had, and its standard handle follow; returns a copy of fd as
+// it was, or -1 when it cannot.
+int redirect(int fd, DWORD which, int write_end) {
+  const int before = _dup(fd);
+  if (before < 0) return -1;
+  const int mode = _setmode(before, _O_BINARY);
+  _setmode(before, mode);
+  _setmode(write_end, mode);
+  _dup2(write_end, fd);
+  SetStdHandle(which, reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+  return before;
+}
+
+void put_back(int fd, DWORD which, int before) {
+  _dup2(before, fd);
+  SetStdHandle(which, reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+}
+
+}  // namespace
+
+// In text mode the library's "\n" still leaves descriptor 1 as "\r\n". The
+// standard handles follow the descriptors, so that the library, which
+// writes to a console by its handle, writes to the pipe instead.
 StandardOutputTap::StandardOutputTap(std::function<void(std::string_view)> on_bytes) {
   constexpr unsigned kTapBytes = 65536;
-  const HANDLE standard = GetStdHandle(STD_OUTPUT_HANDLE);
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   int ends[2];
-  if (standard == nullptr || standard == INVALID_HANDLE_VALUE ||
+  if (output == nullptr || output == INVALID_HANDLE_VALUE ||
       _pipe(ends, kTapBytes, _O_BINARY | _O_NOINHERIT) != 0) {
     return;
   }
   std::cout.flush();
   std::fflush(stdout);
-  const int before = _dup(1);
+  const int before = redirect(1, STD_OUTPUT_HANDLE, ends[1]);
   if (before < 0) {
     _close(ends[0]);
     _close(ends[1]);
     return;
   }
-  const int mode = _setmode(before, _O_BINARY);
-  _setmode(before, mode);
-  _setmode(ends[1], mode);
-  _dup2(ends[1], 1);
-  _close(ends[1]);
-  SetStdHandle(STD_OUTPUT_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(1)));
   impl_ = std::make_unique<Impl>();
   impl_->before = before;
   const HANDLE to = reinterpret_cast<HANDLE>(_get_osfhandle(before));
+  // Standard error written where standard output goes passes through the
+  // pipe as well, so that the two keep their order there.
+  if (same_file(to, GetStdHandle(STD_ERROR_HANDLE))) {
+    std::fflush(stderr);
+    impl_->errors_before = redirect(2, STD_ERROR_HANDLE, ends[1]);
+  }
+  _close(ends[1]);
   impl_->reader = std::thread([from = ends[0], to, on_bytes = std::move(on_bytes)] {
     std::string unfinished;
     char buffer[kTapBytes];
@@ -216,11 +252,14 @@ StandardOutputTap::~StandardOutputTap() {
   if (!impl_) return;
   std::cout.flush();
   std::fflush(stdout);
-  // The pipe's last write end goes: the reader meets its end.
-  _dup2(impl_->before, 1);
-  SetStdHandle(STD_OUTPUT_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(1)));
+  std::cerr.flush();
+  std::fflush(stderr);
+  // The pipe's last write ends go: the reader meets its end.
+  if (impl_->errors_before >= 0) put_back(2, STD_ERROR_HANDLE, impl_->errors_before);
+  put_back(1, STD_OUTPUT_HANDLE, impl_->before);
   impl_->reader.join();
   _close(impl_->before);
+  if (impl_->errors_before >= 0) _close(impl_->errors_before);
 }
 
 std::optional<std::string> read_file(const std::string& path) {
