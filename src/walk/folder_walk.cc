@@ -12,6 +12,11 @@
 #include "run/libpff_report.h"
 #include "run/parallel_export.h"
 
+// Our libpff's; weak, so that a build on the system's libpff, which lacks
+// it, links and keeps each table until its folder is freed.
+extern "C" int libpff_folder_release_sub_messages(libpff_item_t*, libpff_error_t**)
+    __attribute__((weak));
+
 namespace quillmar {
 namespace {
 
@@ -63,6 +68,15 @@ void walk_messages(libpff_item_t* folder, MailExportContext& context) {
   }
 }
 
+// A folder's contents table holds a record set per message. It is freed
+// once the folder's messages are walked, so that a walk does not hold the
+// tables of every folder on its path while it walks their sub-folders.
+void release_contents_table(libpff_item_t* folder) {
+  if (libpff_folder_release_sub_messages == nullptr) return;
+  libpff_error_t* error = nullptr;
+  if (libpff_folder_release_sub_messages(folder, &error) != 1) discard_error(&error);
+}
+
 void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPath& path);
 
 // Walks one sub-folder unless that would loop or go too deep.
@@ -108,6 +122,7 @@ void walk_sub_folders(libpff_item_t* folder, MailExportContext& context, FolderP
 void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPath& path) {
   tell_folder_damage(folder, context, *context.console);
   walk_messages(folder, context);
+  release_contents_table(folder);
   walk_sub_folders(folder, context, path);
 }
 
