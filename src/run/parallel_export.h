@@ -39,8 +39,8 @@ struct WalkShare {
 // Number of walkers for a run: QUILLMAR_THREADS when set to a number from 1
 // to 64; else 1 for an archive under kSmallArchiveBytes, and otherwise the
 // number of cores, at most 4, and no more than the walkers whose libpff
-// indexes fit in 2 GiB together (about 1/7 of the archive's size each): 1
-// for archives over 14 GiB.
+// indexes fit in 2 GiB together (about a third of the archive's size each):
+// 1 for archives over 6 GiB.
 int choose_walker_count(const std::filesystem::path& archive_path);
 inline constexpr uint64_t kSmallArchiveBytes = 4 << 20;
 
