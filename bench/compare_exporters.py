@@ -17,6 +17,11 @@ medians of wall time, user+sys time, peak RSS and messages per second, and
 each one's ratio to ours-1. Also times the generator on that archive and,
 with --generate-large, on a 100,000-message archive.
 
+With --check-cost, times instead pst2txt with its completeness check (which
+runs beside the export) against pst2txt --no-check, with the default walker
+count and with QUILLMAR_THREADS=1, the same way, and prints each pair's
+medians and the ratio of their wall times.
+
 With --instructions, counts instead the instructions per message of ours-1,
 the floor program (bench/libpff_floor.c: what an export must at least read
 through libpff), pffexport and readpst with callgrind, one run each (use a
@@ -24,7 +29,7 @@ small archive: --messages 2000).
 
 usage: bench/compare_exporters.py [--build DIR] [--runs N] [--messages N]
                                   [--group-by-folder] [--work DIR] [--settle-mib M]
-                                  [--generate-large] [--instructions]
+                                  [--generate-large] [--instructions] [--check-cost]
 (--work names where the exporters write, e.g. /dev/shm to leave the disk out.)
 """
 import argparse
@@ -91,6 +96,27 @@ def exporters(pst2txt, archive):
         "pffexport": (lambda out: ["pffexport", "-f", "all", "-q", "-t", out, archive], {}, False),
         "readpst": (lambda out: ["readpst", "-S", "-j", "0", "-q", "-o", out, archive], {}, True),
     }
+
+
+def check_runs(pst2txt, archive):
+    """pst2txt with and without its check, default walkers and one; as exporters()."""
+    tools = {}
+    for walkers, env in (("default", {}), ("1", {"QUILLMAR_THREADS": "1"})):
+        tools[f"check-{walkers}"] = (lambda out: [pst2txt, archive, out], env, False)
+        tools[f"no-check-{walkers}"] = (lambda out: [pst2txt, "--no-check", archive, out], env,
+                                        False)
+    return tools
+
+
+def report_check_cost(samples):
+    walls = {name: statistics.median(s[0] for s in runs) for name, runs in samples.items()}
+    cpus = {name: statistics.median(s[1] for s in runs) for name, runs in samples.items()}
+    print(f"{'walkers':<8} {'check wall s':>13} {'no-check wall s':>16} {'ratio':>6}"
+          f" {'check cpu s':>12} {'no-check cpu s':>15}")
+    for walkers in ("default", "1"):
+        check, bare = f"check-{walkers}", f"no-check-{walkers}"
+        print(f"{walkers:<8} {walls[check]:13.2f} {walls[bare]:16.2f} "
+              f"{walls[check] / walls[bare]:6.2f} {cpus[check]:12.2f} {cpus[bare]:15.2f}")
 
 
 def on_tmpfs(path):
@@ -196,6 +222,8 @@ def main():
                         help="each folder's messages in one identifier range")
     parser.add_argument("--instructions", action="store_true",
                         help="count instructions per message instead of timing")
+    parser.add_argument("--check-cost", action="store_true",
+                        help="time pst2txt with its check against --no-check instead")
     parser.add_argument("--settle-mib", type=int, default=3072,
                         help="memory written and freed before each timed run (0: none)")
     args = parser.parse_args()
@@ -221,11 +249,15 @@ def main():
                   f"peak RSS {rss / 1024:.1f} MiB, {os.path.getsize(large) / 2**20:.0f} MiB")
 
     os.makedirs(args.work, exist_ok=True)
+    tools = check_runs(pst2txt, archive) if args.check_cost else exporters(pst2txt, archive)
     with tempfile.TemporaryDirectory(dir=args.work) as work:
-        samples = run_all(exporters(pst2txt, archive), args.runs, work, args.settle_mib << 20)
+        samples = run_all(tools, args.runs, work, args.settle_mib << 20)
     print(f"medians of {args.runs} runs after a warm-up, alternating, on {os.cpu_count()} cores, "
           f"writing into {args.work}, {args.settle_mib} MiB settled before each run:")
-    report(samples, args.messages)
+    if args.check_cost:
+        report_check_cost(samples)
+    else:
+        report(samples, args.messages)
 
 
 if __name__ == "__main__":
