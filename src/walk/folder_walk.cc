@@ -68,15 +68,6 @@ void walk_messages(libpff_item_t* folder, MailExportContext& context) {
   }
 }
 
-// A folder's contents table holds a record set per message. It is freed
-// once the folder's messages are walked, so that a walk does not hold the
-// tables of every folder on its path while it walks their sub-folders.
-void release_contents_table(libpff_item_t* folder) {
-  if (libpff_folder_release_sub_messages == nullptr) return;
-  libpff_error_t* error = nullptr;
-  if (libpff_folder_release_sub_messages(folder, &error) != 1) discard_error(&error);
-}
-
 void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPath& path);
 
 // Walks one sub-folder unless that would loop or go too deep.
@@ -127,6 +118,12 @@ void walk_folder_at(libpff_item_t* folder, MailExportContext& context, FolderPat
 }
 
 }  // namespace
+
+void release_contents_table(libpff_item_t* folder) {
+  if (libpff_folder_release_sub_messages == nullptr) return;
+  libpff_error_t* error = nullptr;
+  if (libpff_folder_release_sub_messages(folder, &error) != 1) discard_error(&error);
+}
 
 void tell_folder_damage(libpff_item_t* folder, MailExportContext& context, Console& console) {
   const BlockDamage met = take_new_damage(damage_met(folder), context.damage_told);

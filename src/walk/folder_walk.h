@@ -38,6 +38,13 @@ ArchiveWalk walk_archive(libpff_file_t* file, MailExportContext& context);
 // dossier id=<n>".
 void tell_folder_damage(libpff_item_t* folder, MailExportContext& context, Console& console);
 
+// Frees the folder's contents table (a record set per message), which it
+// otherwise keeps until it is freed: a walk calls this once the folder's
+// messages are walked, so that it does not hold the tables of every folder
+// on its path. A later message count reads the table again. Does nothing
+// on the system's libpff.
+void release_contents_table(libpff_item_t* folder);
+
 // Reads a folder identifier from entry_type of store (0 when missing),
 // prints "<label> id=<n>", and when it is not 0 opens that item, prints
 // "Parcours <label>" and walks it as a folder.

@@ -67,6 +67,11 @@ with tempfile.TemporaryDirectory() as work:
     shutil.rmtree(os.path.join(work, "named", f"named_{int(exported):08d}"))  # a second copy
     run = pst2txt("--check", named, os.path.join(work, "named"))
     expect(run.returncode == 3 and len(listed_lines(run)) == 1, f"named copy: {run.stderr}")
+    # A directory number past any integer type is only a name to the check.
+    os.rename(os.path.join(work, "named", "named_00000001"),
+              os.path.join(work, "named", "named_" + "9" * 30))
+    run = pst2txt("--check", named, os.path.join(work, "named"))
+    expect(run.returncode == 3 and len(listed_lines(run)) == 1, f"huge number: {run.stderr}")
 
     # Over a stale export of other messages under the same names, with one
     # walker writing in place: the check beside the export must read each

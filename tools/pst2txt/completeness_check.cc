@@ -1,6 +1,7 @@
 #include "completeness_check.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -144,6 +145,7 @@ class Checker {
     const uint32_t id = identifier(folder);
     path_.push_back(id);
     walk_messages(folder, label, own);
+    quillmar::release_contents_table(folder);
     walk_sub_folders(folder, label, own);
     path_.pop_back();
     own += new_damage();
@@ -326,7 +328,10 @@ class Checker {
   std::string use(const std::string& name) {
     used_.insert(name);
     const std::string digits = name.substr(archive_name_.size() + 1);
-    next_number_ = static_cast<int32_t>(std::min<long long>(std::stoll(digits), INT32_MAX - 1)) + 1;
+    // strtoll saturates: a directory number past any real one cannot throw.
+    next_number_ =
+        static_cast<int32_t>(std::min<long long>(std::strtoll(digits.c_str(), nullptr, 10),
+                                                 INT32_MAX - 1)) + 1;
     return name;
   }
 
