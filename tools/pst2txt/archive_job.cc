@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -48,14 +49,17 @@ std::string check_lines(const Completeness& found) {
   return lines + report_lines("missing ", found.missing) + report_lines("damaged ", found.damaged);
 }
 
-// Runs the export with its standard output followed by progress, then tells
-// progress it has ended.
-int32_t export_followed(const ArchiveJob& job, ExportFn export_fn, ExportProgress& progress) {
+// Runs the export, with its standard output followed by progress when a
+// check waits on it (otherwise the tap's copy of every write is not paid),
+// then tells progress it has ended.
+int32_t export_followed(const ArchiveJob& job, ExportFn export_fn, bool followed,
+                        ExportProgress& progress) {
   const std::optional<std::wstring> archive = utf8_to_wide(job.archive);
   const std::optional<std::wstring> output = utf8_to_wide(job.output_dir);
   int32_t result = 0;
   {
-    StandardOutputTap tap([&progress](std::string_view bytes) { progress.take_output(bytes); });
+    std::optional<StandardOutputTap> tap;
+    if (followed) tap.emplace([&progress](std::string_view bytes) { progress.take_output(bytes); });
     result = export_fn(archive.value_or(L"").c_str(), output.value_or(L"").c_str());
     std::fflush(stdout);
     std::fflush(stderr);
@@ -87,7 +91,7 @@ void run_child_task(const ChildTask& task, ExportFn export_fn,
   }
   int32_t result = 0;
   if (task.export_archive) {
-    result = export_followed(job, export_fn, progress);
+    result = export_followed(job, export_fn, task.check, progress);
     report("exported " + std::to_string(result) + "\n");
   }
   if (!check_told(result)) progress.stop();
