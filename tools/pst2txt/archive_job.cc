@@ -13,6 +13,7 @@
 #include "host_arguments.h"
 #include "host_platform.h"
 #include "job_process.h"
+#include "platform/platform.h"
 #include "quillmar_pst.h"
 
 namespace pst2txt {
@@ -86,6 +87,11 @@ void run_child_task(const ChildTask& task, ExportFn export_fn,
   Completeness found;
   std::thread checker;
   if (task.check) {
+    // The check formats local dates. The time zone is loaded here, before
+    // its thread starts, not on it, where the load would meet the export's
+    // own (glibc's tzset frees and allocates under a lock that sanitizers
+    // do not see).
+    quillmar::load_time_zone();
     checker = std::thread(
         [&] { found = check_completeness(job.archive, job.output_dir, progress); });
   }

@@ -377,7 +377,6 @@ Completeness walk(const std::string& archive, const std::string& output_dir, boo
     unread.missing.push_back("libpff cannot open the archive");
     return unread;
   }
-  quillmar::load_time_zone();
   const std::optional<std::wstring> wide = utf8_to_wide(archive);
   Checker checker(file.get(), quillmar::derive_archive_name(wide.value_or(L"")), output_dir,
                   count_only, progress);

@@ -51,7 +51,8 @@ bool count_reached_messages(const std::string& archive, uint64_t* count);
 // has passed that number, and all directories are listed once it has passed
 // the end: an export running beside the check is followed, never overtaken
 // (for an earlier export, give a finished progress). Once progress stops,
-// the walk ends early and its result means nothing.
+// the walk ends early and its result means nothing. Dates are read in the
+// time zone the caller has loaded (quillmar::load_time_zone).
 Completeness check_completeness(const std::string& archive, const std::string& output_dir,
                                 ExportProgress& progress);
 
