@@ -1,9 +1,9 @@
 // Beside an export or after it: is every message the archive declares
-// accounted for in the output directory? The archive is read again through libpff, walked
-// with this file's own walk in the library's order (root folder, then the
-// folder the message store names, twice), and each message is found
-// written, discarded as empty, or missing; and, where libpff counts them,
-// the messages, attachments and folders whose reads met damaged blocks.
+// accounted for in the output directory? The archive is read again through
+// libpff, walked with this file's own walk in the library's order (root
+// folder, then the folder the message store names, twice), and each message
+// is found written, discarded as empty, or missing; and, where libpff counts
+// them, the messages, attachments and folders whose reads met damaged blocks.
 #ifndef QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
 #define QUILLMAR_TOOLS_PST2TXT_COMPLETENESS_CHECK_H_
 
