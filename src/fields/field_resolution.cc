@@ -79,20 +79,22 @@ void append_final_section(std::string& dump, const MessageFields& fields) {
 
 MessageFields resolve_message_fields(libpff_item_t* message,
                                      const std::string& archive_name,
-                                     std::string& dump) {
+                                     std::string* dump) {
   MessageFields fields;
   fields.who = archive_name;
   const ItemRecordSets sets = read_record_sets(message);
   const RecordSetValues* own =
       !sets.sets.empty() && sets.sets.front().index == 0 ? &sets.sets.front() : nullptr;
   read_direct_properties(message, own, fields);
-  dump += "archive=";
-  dump += archive_name;
-  dump += kCrLf;
-  scan_record_sets(sets, fields, &dump);
-  scan_sub_items(message, fields, &dump);
+  if (dump != nullptr) {
+    *dump += "archive=";
+    *dump += archive_name;
+    *dump += kCrLf;
+  }
+  scan_record_sets(sets, fields, dump);
+  scan_sub_items(message, fields, dump);
   fill_from_headers(fields);
-  append_final_section(dump, fields);
+  if (dump != nullptr) append_final_section(*dump, fields);
   fields.subject = clean_subject(std::move(fields.subject));
   return fields;
 }
@@ -103,7 +105,7 @@ MessageFields dump_debug_fields(libpff_item_t* message,
                                 std::string& dump) {
   dump.clear();
   dump.reserve(kDumpBytesReserved);
-  MessageFields fields = resolve_message_fields(message, archive_name, dump);
+  MessageFields fields = resolve_message_fields(message, archive_name, &dump);
   if (const int error = write_new_file(message_dir, kDebugFieldsFileName, dump)) {
     report_write_failure(console, message_dir.path() / kDebugFieldsFileName, error);
   }

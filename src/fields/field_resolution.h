@@ -17,7 +17,8 @@ namespace quillmar {
 // Name of the diagnostic dump inside a message directory.
 inline constexpr char kDebugFieldsFileName[] = "debug_fields.txt";
 
-// Resolves the fields of message and appends the dump's bytes to dump.
+// Resolves the fields of message and, unless dump is null, appends the
+// dump's bytes to it.
 // Sources per field, first non-empty wins unless noted:
 //   who       archive_name
 //   sender    0x0C1F, 0x0065, 0x0C1A, 0x0042 read directly; first record
@@ -32,7 +33,7 @@ inline constexpr char kDebugFieldsFileName[] = "debug_fields.txt";
 // The dump's [final] section shows the fields before the subject cleanup.
 MessageFields resolve_message_fields(libpff_item_t* message,
                                      const std::string& archive_name,
-                                     std::string& dump);
+                                     std::string* dump);
 
 // resolve_message_fields with the dump, built in dump (emptied first),
 // written to debug_fields.txt, created new in message_dir. A file that

@@ -225,9 +225,8 @@ class Checker {
   // Adds to met the damage met before each attachment; the attachments
   // tell their own.
   Checked check_message(libpff_item_t* message, const std::string& name, BlockDamage& met) {
-    std::string dump;
     quillmar::MessageFields fields =
-        quillmar::resolve_message_fields(message, archive_name_, dump);
+        quillmar::resolve_message_fields(message, archive_name_, nullptr);
     quillmar::correct_from_headers(fields);
     if (quillmar::is_empty_message(fields)) {
       ++result.empty;
