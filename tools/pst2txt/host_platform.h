@@ -25,6 +25,10 @@ std::vector<std::string> program_arguments(int argc, char** argv);
 // The value of an environment variable, as UTF-8; nothing when it is unset.
 std::optional<std::string> environment_variable(const char* name);
 
+// Sets an environment variable of this process (ASCII name and value), as
+// the library's getenv sees it. Only while no other thread runs.
+void set_environment_variable(const char* name, const std::string& value);
+
 // The directory holding this program's executable; empty when unknown.
 std::string executable_directory();
 

@@ -39,6 +39,10 @@ std::optional<std::string> environment_variable(const char* name) {
   return std::string(value);
 }
 
+void set_environment_variable(const char* name, const std::string& value) {
+  setenv(name, value.c_str(), 1);
+}
+
 std::string executable_directory() {
   char path[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);

@@ -134,6 +134,12 @@ std::optional<std::string> environment_variable(const char* name) {
   return quillmar::wide_to_utf8(value);
 }
 
+// Through the C runtime, whose copy of the environment the library's getenv
+// reads (the runtime passes it on to the system's).
+void set_environment_variable(const char* name, const std::string& value) {
+  _wputenv(to_wide(std::string(name) + "=" + value).c_str());
+}
+
 std::string executable_directory() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
